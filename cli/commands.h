@@ -1,0 +1,19 @@
+// The commands of quorvat-cli. Each takes the words after the command's name and
+// returns the process exit status.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace quorvat::cli {
+
+using Arguments = std::vector<std::string>;
+
+/// quorvat-cli analisar: 0 success, 1 a logged failure, 2 usage, 3 floating-point fault.
+int analyze_command(const Arguments& args, std::ostream& out, std::ostream& err);
+
+/// quorvat-cli plotar: 0 success, 1 Plotar ended early, 2 usage.
+int plot_command(const Arguments& args, std::ostream& out, std::ostream& err);
+
+}  // namespace quorvat::cli

@@ -1,0 +1,23 @@
+// The analysis run: from the chosen netlist file to the result polynomial files.
+#pragma once
+
+#include <string>
+
+#include "engine/analysis_host.h"
+#include "engine/tables.h"
+
+namespace quorvat {
+
+/// Runs one analysis through host, reporting every step in its log. Returns true when it
+/// ended with "Análise terminada com sucesso.". Throws FloatingPointFault when a
+/// floating-point fault abandons it; the log keeps what was written before.
+bool run_analysis(EngineTables& tables, AnalysisHost& host);
+
+/// The netlist path for a chosen file name: ".net" appended when the file-name part
+/// (after the last '/') holds no '.'.
+std::string netlist_path_for(const std::string& file_name);
+
+/// The base name of the result files: the path up to the first '.' of its file-name part.
+std::string base_name_for(const std::string& path);
+
+}  // namespace quorvat

@@ -1,0 +1,16 @@
+// Fixed limits of the analysis: every table of the engine is sized by them.
+#pragma once
+
+#include <cstdint>
+
+namespace quorvat {
+
+constexpr int max_elements = 200;       // elements of one netlist
+constexpr int max_nodes = 25;           // distinct nodes besides ground
+constexpr int max_variables = 25;       // node voltages and extra currents
+constexpr int max_order = 30;           // highest power of s a polynomial may hold
+constexpr int max_name_length = 10;     // characters of an element name or node word
+constexpr int name_slot_size = 13;      // bytes of a NodeTable slot, terminator included
+constexpr int max_text_length = 1999;   // characters of a path or of one log line
+
+}  // namespace quorvat

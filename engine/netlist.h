@@ -1,0 +1,21 @@
+// The netlist reader: element lines into the element and node tables, echoed to the log.
+#pragma once
+
+#include <string_view>
+
+#include "engine/analysis_host.h"
+#include "engine/tables.h"
+
+namespace quorvat {
+
+/// Reads the netlist text (its first line is a title) into tables.elements, the element
+/// count, the node names and the variable count, echoing every element. Returns false
+/// when an element line failed and the run must end (its message already logged). A 26th
+/// node name only sets node_overflow; reading goes on.
+bool read_netlist(EngineTables& tables, LogSink& log, std::string_view text);
+
+/// The NodeTable index of a node name, adding it when new. With 25 nodes in use a new
+/// name logs "O programa só aceita até 25 nós", sets node_overflow and gives 25.
+int32_t find_node(EngineTables& tables, LogSink& log, std::string_view name);
+
+}  // namespace quorvat

@@ -1,0 +1,70 @@
+// The engine's tables: elements, nodes, the assembled and the working systems, the
+// results and the counts. One instance lives for the whole process; tests make their own.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "engine/limits.h"
+#include "engine/polynomial.h"
+
+namespace quorvat {
+
+/// One netlist element, as read. Fields that a kind does not use keep stale contents.
+struct ElementRecord {
+    char name[max_name_length + 1];  // first character upper-cased: the element's kind
+    double value;         // R ohms, G siemens, E/F gain, H ohms, I/V value, C farads,
+                          // L henries, K coupling coefficient
+    double second_value;  // C initial voltage, L initial current, K mutual inductance
+    int32_t a, b, c, d;   // NodeTable indexes of the node fields; K: indexes of its inductors
+    int32_t x;            // first extra-current variable
+    int32_t y;            // I, V: source type 'I' (impulse) or 'D' (step); H: second
+                          // extra current; K: extra current of the second inductor
+    char kind() const { return name[0]; }
+};
+
+/// An entry of the assembled system: a first-degree polynomial c0 + c1 s.
+struct StampEntry {
+    int32_t degree;  // set just before the solution from c1
+    double c0;
+    double c1;
+};
+
+constexpr int matrix_rows = max_variables + 1;     // row 0 belongs to ground
+constexpr int matrix_columns = max_variables + 2;  // column n+1 is the right-hand side
+
+struct EngineTables {
+    // Netlist
+    std::array<ElementRecord, max_elements + 1> elements;      // index 1..element_count
+    int32_t element_count;
+    std::array<std::array<char, name_slot_size>, max_variables + 1> node_names;  // slot 0 "0"
+    int32_t node_count;      // N: nodes besides ground
+    int32_t variable_count;  // n: node names while reading, then every circuit variable
+    int32_t node_overflow;   // set when a 26th node name occurs
+    std::string netlist_path;
+    std::string base_name;
+
+    // Systems
+    StampEntry stamp[matrix_rows][matrix_columns];
+    Polynomial mna[matrix_rows][matrix_columns];  // the solver's working matrix, "Yn"
+    Polynomial quotient[matrix_rows];
+    Polynomial remainder[matrix_rows];
+    Polynomial product;
+
+    // Results, index 1..variable_count
+    ResultPolynomial num[matrix_rows];
+    ResultPolynomial den[matrix_rows];
+
+    PolyArithmetic arithmetic;
+
+    /// The name of variable i (0 is ground).
+    const char* variable_name(int i) const { return node_names[i].data(); }
+    void set_variable_name(int i, const std::string& name) {
+        std::strncpy(node_names[i].data(), name.c_str(), name_slot_size - 1);
+        node_names[i][name_slot_size - 1] = '\0';
+    }
+};
+
+}  // namespace quorvat
