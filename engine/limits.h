@@ -10,7 +10,10 @@ constexpr int max_nodes = 25;           // distinct nodes besides ground
 constexpr int max_variables = 25;       // node voltages and extra currents
 constexpr int max_order = 30;           // highest power of s a polynomial may hold
 constexpr int max_name_length = 10;     // characters of an element name or node word
-constexpr int name_slot_size = 13;      // bytes of a NodeTable slot, terminator included
+constexpr int max_char_bytes = 4;       // bytes of one UTF-8 character
+constexpr int name_size = max_name_length * max_char_bytes + 1;  // bytes of a stored name
+// Bytes of a NodeTable slot: a variable name is at most "jx" and an element name.
+constexpr int name_slot_size = (max_name_length + 2) * max_char_bytes + 1;
 constexpr int max_text_length = 1999;   // characters of a path or of one log line
 
 }  // namespace quorvat

@@ -43,6 +43,9 @@ public:
     /// Skips blanks, tabs and carriage returns, not line feeds.
     void skip_blanks();
 
+    /// Skips white space, line feeds included.
+    void skip_white();
+
     bool at_end() const { return pos_ >= text_.size(); }
     /// The next byte, or '\0' at the end of the input.
     char peek() const { return at_end() ? '\0' : text_[pos_]; }
@@ -51,7 +54,6 @@ public:
     std::string_view text() const { return text_; }
 
 private:
-    void skip_white();
     std::string_view text_;
     std::size_t pos_ = 0;
 };

@@ -14,7 +14,7 @@ namespace quorvat {
 
 /// One netlist element, as read. Fields that a kind does not use keep stale contents.
 struct ElementRecord {
-    char name[max_name_length + 1];  // first character upper-cased: the element's kind
+    char name[name_size];  // first character upper-cased: the element's kind
     double value;         // R ohms, G siemens, E/F gain, H ohms, I/V value, C farads,
                           // L henries, K coupling coefficient
     double second_value;  // C initial voltage, L initial current, K mutual inductance

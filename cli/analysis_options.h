@@ -1,0 +1,27 @@
+// The options of "quorvat-cli analisar", which stand for the options dialog's controls.
+#pragma once
+
+#include <iosfwd>
+#include <set>
+#include <string>
+
+#include "cli/commands.h"
+#include "engine/analysis_host.h"
+
+namespace quorvat::cli {
+
+struct AnalysisFlags {
+    std::set<AnalysisOption> checked{AnalysisOption::normalise};  // the dialog's defaults
+    std::string dispersion_text = "1e12";
+    std::string zero_text = "1e-12";
+    std::set<int> selection;  // variables selected in the variables list, 1-based
+    std::string netlist;
+};
+
+/// Parses the options and the netlist; false (message on err) for a usage error.
+/// help is set when --help was given.
+bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& help, std::ostream& err);
+
+extern const char* const analysis_usage;
+
+}  // namespace quorvat::cli

@@ -1,0 +1,36 @@
+// quorvat-cli: the analysis and the plot of Quorvat MNA without windows.
+#include <iostream>
+#include <string>
+
+#include "cli/commands.h"
+
+namespace {
+
+const char* const usage =
+    "Uso: quorvat-cli COMANDO [opções] ARQUIVOS\n"
+    "\n"
+    "Comandos:\n"
+    "  analisar   analisa um netlist e grava os polinômios de cada variável\n"
+    "  plotar     lê pares de arquivos de polinômios e traça a resposta em frequência\n"
+    "\n"
+    "\"quorvat-cli COMANDO --help\" explica cada comando.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(true);
+    if (argc < 2) {
+        std::cerr << usage;
+        return 2;
+    }
+    std::string command = argv[1];
+    quorvat::cli::Arguments args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "ajuda") {
+        std::cout << usage;
+        return 0;
+    }
+    if (command == "analisar") return quorvat::cli::analyze_command(args, std::cout, std::cerr);
+    if (command == "plotar") return quorvat::cli::plot_command(args, std::cout, std::cerr);
+    std::cerr << "quorvat-cli: comando desconhecido: " << command << "\n\n" << usage;
+    return 2;
+}

@@ -1,0 +1,107 @@
+#include "engine/analysis_run.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "engine/assembly.h"
+#include "engine/fp_fault.h"
+#include "engine/netlist.h"
+#include "engine/results.h"
+#include "engine/solver.h"
+
+namespace quorvat {
+
+namespace {
+
+// The part of the path after its last '/': dots in folder names never count.
+std::size_t file_name_start(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+bool read_whole_file(const std::string& path, std::string& text) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return false;
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, got);
+    return !std::ferror(file.get());
+}
+
+// Ends a run that stops before the pause: the variables of the new netlist must never
+// be listed with the previous run's results.
+bool end_before_pause(AnalysisHost& host) {
+    host.set_results_listable(false);
+    return false;
+}
+
+}  // namespace
+
+std::string netlist_path_for(const std::string& file_name) {
+    if (file_name.find('.', file_name_start(file_name)) == std::string::npos) return file_name + ".net";
+    return file_name;
+}
+
+std::string base_name_for(const std::string& path) {
+    std::size_t dot = path.find('.', file_name_start(path));
+    return dot == std::string::npos ? path : path.substr(0, dot);
+}
+
+bool run_analysis(EngineTables& tables, AnalysisHost& host) {
+    host.log({});
+    tables.node_overflow = 0;
+    tables.element_count = 0;
+    tables.variable_count = 0;
+    tables.set_variable_name(0, "0");
+
+    tables.netlist_path = netlist_path_for(host.netlist_file_name());
+    tables.base_name = base_name_for(tables.netlist_path);
+    const char* path = tables.netlist_path.c_str();
+
+    std::string text;
+    if (!read_whole_file(tables.netlist_path, text)) {
+        log_message(host, "Arquivo %s inexistente", path);
+        return end_before_pause(host);
+    }
+    log_message(host, "Lendo netlist %s:", path);
+    if (!read_netlist(tables, host, text)) return end_before_pause(host);
+    if (tables.node_overflow) {
+        log_message(host, "Número excessivo de nós (%d)", max_nodes);
+        return end_before_pause(host);
+    }
+    tables.node_count = tables.variable_count;
+    if (!number_variables(tables, host)) return end_before_pause(host);
+
+    log_message(host, "Variáveis: ");
+    for (int i = 0; i <= tables.variable_count; ++i) log_message(host, "%d: %s", i, tables.variable_name(i));
+    log_message(host, "O circuito tem %d nós, %d variáveis e %d elementos", tables.node_count,
+                tables.variable_count, tables.element_count);
+
+    // The options pause.
+    host.set_results_listable(false);
+    host.enable_variables_menu();
+    std::vector<std::string> names;
+    for (int i = 1; i <= tables.variable_count; ++i) names.emplace_back(tables.variable_name(i));
+    NumericOptions numbers;
+    if (!host.wait_for_options(names, numbers)) {
+        log_message(host, "Análise cancelada.");
+        return false;
+    }
+    fp_clear();  // what the windows did during the pause is not the engine's fault
+    tables.arithmetic.coefficient_dispersion = numbers.coefficient_dispersion;
+    tables.arithmetic.zero_threshold = numbers.zero_threshold;
+
+    log_message(host, "Calculando...");
+    stamp_elements(tables, host);
+    prepare_system(tables);
+    if (!solve_system(tables, host)) {
+        log_message(host, "Cálculo interrompido.");
+        return false;
+    }
+    if (!write_results(tables, host)) return false;
+    log_message(host, "Análise terminada com sucesso.");
+    return true;
+}
+
+}  // namespace quorvat

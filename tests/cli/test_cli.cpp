@@ -1,0 +1,120 @@
+// quorvat-cli analisar as a process: its output, files and exit statuses.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/test_files.h"
+
+namespace {
+
+using quorvat::testing::read_file;
+using quorvat::testing::ScratchDir;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& word) {
+    std::string q = "'";
+    for (char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return q + "'";
+}
+
+Outcome run_cli(const ScratchDir& dir, const std::string& arguments) {
+    std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
+    std::string command = quoted(QUORVAT_CLI) + " " + arguments + " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
+    int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
+}
+
+const char* const worked_example = "exemplo\nI1 0 1 1 DEGRAU\nR1 1 2 1\nC1 1 0 1\nC2 2 0 1\n";
+
+TEST(CliAnalyze, WorkedExamplePrintsTheRunsLogAndWritesTheFiles) {
+    ScratchDir dir;
+    std::string net = dir.write("teste.net", worked_example);
+    Outcome o = run_cli(dir, "analisar --selecionar 2 " + quoted(net));
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::string base = dir.file("teste");
+    std::string expected =
+        "\n"
+        "Lendo netlist " + net + ":\n"
+        "I1 0 1 1 DEGRAU\nR1 1 2 1\nC1 1 0 1 () 0\nC2 2 0 1 () 0\n"
+        "Variáveis: \n0: 0\n1: 1\n2: 2\n"
+        "O circuito tem 2 nós, 2 variáveis e 4 elementos\n"
+        "Calculando...\n"
+        "Tempo usado: 0 s\nMultiplicações de polinômios: 4\nDivisões de polinômios: 3\n"
+        "Numerador 2 (2):\na0:  1.000000000000\nCte:  1.000000000000\n"
+        "Denominador 2 (2):\na0:  0.000000000000\na1:  0.000000000000\na2:  2.000000000000\n"
+        "a3:  1.000000000000\nCte:  1.000000000000\n"
+        "Resultados salvos como " + base + ".*\n"
+        "Análise terminada com sucesso.\n";
+    EXPECT_TRUE(quorvat::testing::same_lines(o.out, expected));
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(read_file(base + ".n1"), "1\n 1.000000000000\n 1.000000000000\n 1.000000000000\n");
+}
+
+TEST(CliAnalyze, FlagsStandForTheDialog) {
+    ScratchDir dir;
+    std::string net = dir.write("teste.net", worked_example);
+    Outcome o = run_cli(dir, "analisar --detalhes --sem-normalizar --estampas " + quoted(net));
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find("Sistema após a estampa de C2\n"), std::string::npos);
+    EXPECT_NE(o.out.find("Integração: Grau do denominador 1 aumentado para 3\n"), std::string::npos);
+    EXPECT_NE(o.out.find("Numerador 1 (1) salvo no arquivo " + dir.file("teste.n1") + "\n"), std::string::npos);
+    EXPECT_EQ(o.out.find("Resultados salvos como"), std::string::npos);
+}
+
+TEST(CliAnalyze, LoggedFailureExitsWithOne) {
+    ScratchDir dir;
+    Outcome missing = run_cli(dir, "analisar " + quoted(dir.file("nada.net")));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "\nArquivo " + dir.file("nada.net") + " inexistente\n");
+    std::string singular = dir.write("s.net", "t\nI1 0 1 1 DEGRAU\nI2 0 2 1 DEGRAU\nR1 1 0 1\n");
+    Outcome o = run_cli(dir, "analisar " + quoted(singular));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.out.find("Cálculo interrompido.\n"), std::string::npos);
+}
+
+TEST(CliAnalyze, FloatingPointFaultExitsWithThreeAfterTheLogLines) {
+    ScratchDir dir;
+    std::string net = dir.write("r0.net", "t\nI1 0 1 1 DEGRAU\nR1 1 0 0\n");
+    Outcome o = run_cli(dir, "analisar " + quoted(net));
+    EXPECT_EQ(o.status, 3);
+    EXPECT_NE(o.out.find("R1 1 0 0\n"), std::string::npos);
+    EXPECT_EQ(o.out.substr(o.out.size() - 14), "Calculando...\n");
+    EXPECT_EQ(o.err, "Divisão por zero em ponto flutuante.\n");
+}
+
+TEST(CliAnalyze, UsageErrorsExitWithTwo) {
+    ScratchDir dir;
+    for (const char* words : {"analisar", "analisar --nada x.net", "analisar --zero", "analisar a.net b.net",
+                              "analisar --selecionar 1,x a.net", "desconhecido"}) {
+        Outcome o = run_cli(dir, words);
+        EXPECT_EQ(o.status, 2) << words;
+        EXPECT_NE(o.err.find("Uso: quorvat-cli"), std::string::npos) << words;
+        EXPECT_EQ(o.out, "") << words;
+    }
+    Outcome help = run_cli(dir, "analisar --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--dispersao"), std::string::npos);
+    EXPECT_EQ(run_cli(dir, "--help").status, 0);
+}
+
+TEST(CliAnalyze, NumericOptionsUseTheLenientConversion) {
+    ScratchDir dir;
+    std::string net = dir.write("teste.net", worked_example);
+    // "1e12abc" converts as 1e12, so the run is the default one.
+    Outcome o = run_cli(dir, "analisar --dispersao 1e12abc " + quoted(net));
+    EXPECT_EQ(o.status, 0);
+    // An empty dispersion converts as 0: the first trimming divides by zero.
+    Outcome zero = run_cli(dir, "analisar --dispersao '' " + quoted(net));
+    EXPECT_EQ(zero.status, 3);
+}
+
+}  // namespace
