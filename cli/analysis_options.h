@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "engine/analysis_host.h"
+#include "engine/analysis_run.h"
 
 namespace quorvat::cli {
 
@@ -23,5 +24,8 @@ struct AnalysisFlags {
 bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& help, std::ostream& err);
 
 extern const char* const analysis_usage;
+
+/// Runs the analysis of flags.netlist, its log on out; the exit status of "analisar".
+int run_cli_analysis(const AnalysisFlags& flags, ResultCheck* check, std::ostream& out, std::ostream& err);
 
 }  // namespace quorvat::cli

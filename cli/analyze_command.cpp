@@ -8,6 +8,7 @@
 #include "engine/scanner.h"
 #include "engine/tables.h"
 #include "engine/text.h"
+#include "numeric/verification.h"
 
 namespace quorvat::cli {
 
@@ -136,6 +137,21 @@ bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& hel
     return true;
 }
 
+int run_cli_analysis(const AnalysisFlags& flags, ResultCheck* check, std::ostream& out, std::ostream& err) {
+    auto tables = std::make_unique<EngineTables>();
+    CliHost host(flags, out);
+    try {
+        fp_clear();
+        bool success = run_analysis(*tables, host, check);
+        out.flush();
+        return success ? 0 : 1;
+    } catch (const FloatingPointFault& fault) {
+        out.flush();
+        err << fault.what() << "\n";
+        return 3;
+    }
+}
+
 int analyze_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     AnalysisFlags flags;
     bool help = false;
@@ -147,18 +163,8 @@ int analyze_command(const Arguments& args, std::ostream& out, std::ostream& err)
         out << analysis_usage;
         return 0;
     }
-    auto tables = std::make_unique<EngineTables>();
-    CliHost host(flags, out);
-    try {
-        fp_clear();
-        bool success = run_analysis(*tables, host);
-        out.flush();
-        return success ? 0 : 1;
-    } catch (const FloatingPointFault& fault) {
-        out.flush();
-        err << fault.what() << "\n";
-        return 3;
-    }
+    NumericalVerification verification;
+    return run_cli_analysis(flags, &verification, out, err);
 }
 
 }  // namespace quorvat::cli

@@ -13,6 +13,16 @@ using Arguments = std::vector<std::string>;
 /// quorvat-cli analisar: 0 success, 1 a logged failure, 2 usage, 3 floating-point fault.
 int analyze_command(const Arguments& args, std::ostream& out, std::ostream& err);
 
+/// quorvat-cli verificar: the analysis, then the verification table; 4 when a variable
+/// is beyond the tolerance.
+int verify_command(const Arguments& args, std::ostream& out, std::ostream& err);
+
+/// quorvat-cli raizes: gain, zeros and poles of a pair of polynomial files.
+int roots_command(const Arguments& args, std::ostream& out, std::ostream& err);
+
+/// quorvat-cli exportar: a pair of polynomial files for Python, MATLAB/Octave or JSON.
+int export_command(const Arguments& args, std::ostream& out, std::ostream& err);
+
 /// quorvat-cli plotar: 0 success, 1 Plotar ended early, 2 usage.
 int plot_command(const Arguments& args, std::ostream& out, std::ostream& err);
 

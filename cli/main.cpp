@@ -11,7 +11,10 @@ const char* const usage =
     "\n"
     "Comandos:\n"
     "  analisar   analisa um netlist e grava os polinômios de cada variável\n"
+    "  verificar  analisa e compara cada variável com a solução numérica direta\n"
     "  plotar     lê pares de arquivos de polinômios e traça a resposta em frequência\n"
+    "  raizes     mostra o ganho, os zeros e os polos de um par de arquivos\n"
+    "  exportar   escreve um par de arquivos para Python, MATLAB/Octave ou JSON\n"
     "\n"
     "\"quorvat-cli COMANDO --help\" explica cada comando.\n";
 
@@ -30,6 +33,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "analisar") return quorvat::cli::analyze_command(args, std::cout, std::cerr);
+    if (command == "verificar") return quorvat::cli::verify_command(args, std::cout, std::cerr);
+    if (command == "raizes") return quorvat::cli::roots_command(args, std::cout, std::cerr);
+    if (command == "exportar") return quorvat::cli::export_command(args, std::cout, std::cerr);
     if (command == "plotar") return quorvat::cli::plot_command(args, std::cout, std::cerr);
     std::cerr << "quorvat-cli: comando desconhecido: " << command << "\n\n" << usage;
     return 2;

@@ -48,7 +48,7 @@ std::string base_name_for(const std::string& path) {
     return dot == std::string::npos ? path : path.substr(0, dot);
 }
 
-bool run_analysis(EngineTables& tables, AnalysisHost& host) {
+bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check) {
     host.log({});
     tables.node_overflow = 0;
     tables.element_count = 0;
@@ -100,6 +100,7 @@ bool run_analysis(EngineTables& tables, AnalysisHost& host) {
         return false;
     }
     if (!write_results(tables, host)) return false;
+    if (check) check->check(tables, host);
     log_message(host, "Análise terminada com sucesso.");
     return true;
 }

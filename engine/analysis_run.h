@@ -8,10 +8,19 @@
 
 namespace quorvat {
 
+/// A check of the finished results, run just before the success line (the numerical
+/// verification lives outside the engine and plugs in here).
+class ResultCheck {
+public:
+    virtual ~ResultCheck() = default;
+    /// May log warnings; must not raise or clear the floating-point fault flags.
+    virtual void check(const EngineTables& tables, LogSink& log) = 0;
+};
+
 /// Runs one analysis through host, reporting every step in its log. Returns true when it
 /// ended with "Análise terminada com sucesso.". Throws FloatingPointFault when a
 /// floating-point fault abandons it; the log keeps what was written before.
-bool run_analysis(EngineTables& tables, AnalysisHost& host);
+bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check = nullptr);
 
 /// The netlist path for a chosen file name: ".net" appended when the file-name part
 /// (after the last '/') holds no '.'.
