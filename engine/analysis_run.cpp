@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/assembly.h"
+#include "engine/c_locale.h"
 #include "engine/fp_fault.h"
 #include "engine/netlist.h"
 #include "engine/results.h"
@@ -49,6 +50,7 @@ std::string base_name_for(const std::string& path) {
 }
 
 bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check) {
+    CLocaleScope c_numbers;  // the listings and the result files, whatever the locale
     host.log({});
     tables.node_overflow = 0;
     tables.element_count = 0;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/c_locale.h"
 #include "engine/limits.h"
 
 namespace quorvat {
@@ -17,6 +18,7 @@ std::string_view cut_at_character_boundary(std::string_view text, std::size_t ma
 }
 
 void log_message(LogSink& sink, const char* format, ...) {
+    CLocaleScope c_numbers;
     char buffer[max_text_length + 1];
     va_list args;
     va_start(args, format);
