@@ -1,14 +1,23 @@
 // Form4, "Resposta em frequência - Arquivos": the list of polynomial files to plot and
-// the plot settings.
+// the plot settings. It owns the plotter's state, which Form5 paints and its keys change.
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QWidget>
 
 #include "engine/log.h"
 #include "plot/open_dialog.h"
+#include "plot/plot_files.h"
+#include "plot/response.h"
 
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
 class TForm5;
 
 class TForm4 : public QWidget {
@@ -26,8 +35,45 @@ public:
     /// Replaces the dialog (tests), keeping its proposed file name.
     void set_open_dialog(std::unique_ptr<quorvat::OpenDialog> dialog);
 
+    /// Adicionar: asks for a numerator file and appends it and its denominator to Memo1.
+    void Button1Click();
+    /// Plotar: hides Form5, reads the settings and the files, shows Form5 on success.
+    void Button2Click();
+
+    /// The lines of Memo1 as the file list sees them (a last empty line does not count).
+    std::vector<std::string> list_lines() const;
+    /// The texts of the edit boxes.
+    quorvat::PlotTexts texts() const;
+    /// The check boxes, read at each paint and each key.
+    quorvat::PlotChecks checks() const;
+
+    /// The settings, curves, flags and responses of the plot.
+    quorvat::PlotterState& plotter() { return *plotter_; }
+
+    QPlainTextEdit* Memo1;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QLineEdit* Ewmin;
+    QLineEdit* Ewmax;
+    QLineEdit* Egmin;
+    QLineEdit* Egmax;
+    QLineEdit* Efmin;
+    QLineEdit* Efmax;
+    QLineEdit* Eamin;
+    QLineEdit* Eamax;
+    QLineEdit* Esegmentos;
+    QCheckBox* CBhz;
+    QCheckBox* CBlog;
+    QCheckBox* CBgrade;
+    QCheckBox* CBfase;
+    QCheckBox* CBtg;
+    QLabel* Label10;
+
 private:
+    void append_line(const std::string& line);
+
     quorvat::LogSink& log_;
     std::unique_ptr<quorvat::OpenDialog> open_dialog_;
+    std::unique_ptr<quorvat::PlotterState> plotter_;
     TForm5* form5_ = nullptr;
 };

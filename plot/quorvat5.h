@@ -1,15 +1,37 @@
-// Form5, "Resposta em frequência": the plot window, its paint and its keys.
+// Form5, "Resposta em frequência": the plot window. Its paint box paints the plot of
+// Form4's state; its keys pan and zoom the ranges.
 #pragma once
 
 #include <QWidget>
 
+class QKeyEvent;
+class QPainter;
 class TForm4;
 
 class TForm5 : public QWidget {
     Q_OBJECT
 public:
-    /// form4 holds the check boxes that the paint and the keys read.
+    /// form4 holds the plotter's state and the check boxes that the paint and the keys read.
     explicit TForm5(TForm4& form4, QWidget* parent = nullptr);
+
+    /// The paint handler: paints the paint box of width x height with the current state,
+    /// and unchecks Form4's CBlog when the paint found a frequency limit not positive.
+    void FormPaint(QPainter& painter, int width, int height);
+
+    /// The key handler, with the design's virtual-key code; keys not in the table do nothing.
+    void FormKeyDown(int virtual_key);
+
+    /// Repaints and brings the window to the front (after Plotar and after each key).
+    void show_plot();
+
+    /// The design's virtual-key code of a Qt key event, or 0 for the keys the plot does not
+    /// use. Plus and minus count only on the numeric keypad.
+    static int virtual_key(const QKeyEvent& event);
+
+    QWidget* PaintBox1;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     TForm4& form4_;

@@ -1,0 +1,103 @@
+#include "engine/results.h"
+
+#include <cstdio>
+#include <string>
+
+#include "engine/fp_fault.h"
+#include "engine/polynomial.h"
+
+namespace quorvat {
+
+namespace {
+
+// Removes the factor s that the right-hand side put into every result. Returns false
+// (message logged) when a denominator of the maximum order would have to be raised.
+bool integrate(EngineTables& tables, AnalysisHost& host) {
+    for (int k = 1; k <= tables.variable_count; ++k) {
+        ResultPolynomial& num = tables.num[k];
+        ResultPolynomial& den = tables.den[k];
+        if (num.c[0] != 0.0) {
+            if (den.degree >= max_order) {
+                log_message(host, "Ordem maior que o máximo (%d).", max_order);
+                return false;
+            }
+            for (int i = den.degree; i >= 0; --i) den.c[i + 1] = den.c[i];
+            den.c[0] = 0.0;
+            ++den.degree;
+            if (host.checked(AnalysisOption::details))
+                log_message(host, "Integração: Grau do denominador %d aumentado para %d", k, den.degree);
+        } else {
+            if (num.degree > 0) {
+                for (int i = 0; i < num.degree; ++i) num.c[i] = num.c[i + 1];
+                --num.degree;
+            }
+            if (host.checked(AnalysisOption::details)) log_message(host, "Integração: Grau do numerador %d reduzido", k);
+        }
+    }
+    fp_check();
+    return true;
+}
+
+void normalise(EngineTables& tables) {
+    for (int k = 1; k <= tables.variable_count; ++k) {
+        poly_normalise(tables.arithmetic, tables.num[k]);
+        poly_normalise(tables.arithmetic, tables.den[k]);
+        tables.num[k].Cte = tables.num[k].Cte / tables.den[k].Cte;
+        tables.den[k].Cte = 1.0;
+        fp_check();
+    }
+}
+
+// Creates or truncates the file and writes p to it. Returns false (message logged) when
+// the file cannot be created, written or closed.
+bool write_file(LogSink& log, const std::string& file_name, const ResultPolynomial& p) {
+    std::FILE* file = std::fopen(file_name.c_str(), "w");
+    bool ok = file != nullptr;
+    if (ok) {
+        ok = poly_write(p, file);
+        ok = std::fclose(file) == 0 && ok;
+    }
+    if (!ok) log_message(log, "Erro ao gravar o arquivo %s", file_name.c_str());
+    return ok;
+}
+
+}  // namespace
+
+bool write_results(EngineTables& tables, AnalysisHost& host) {
+    host.set_results_listable(true);
+    if (!integrate(tables, host)) {
+        // Some results are adjusted and some not: they must not be listed later.
+        host.set_results_listable(false);
+        return false;
+    }
+    if (host.checked(AnalysisOption::normalise)) normalise(tables);
+    list_selected_results(tables, host);
+
+    const std::string& base = tables.base_name;
+    for (int k = 1; k <= tables.variable_count; ++k) {
+        const char* name = tables.variable_name(k);
+        std::string numerator = base + ".n" + std::to_string(k);
+        if (!write_file(host, numerator, tables.num[k])) return false;
+        if (host.checked(AnalysisOption::details))
+            log_message(host, "Numerador %d (%s) salvo no arquivo %s", k, name, numerator.c_str());
+        std::string denominator = base + ".d" + std::to_string(k);
+        if (!write_file(host, denominator, tables.den[k])) return false;
+        if (host.checked(AnalysisOption::details))
+            log_message(host, "Denominador %d (%s) salvo no arquivo %s", k, name, denominator.c_str());
+    }
+    if (!host.checked(AnalysisOption::details)) log_message(host, "Resultados salvos como %s.*", base.c_str());
+    host.propose_plot_file(base + ".n1");
+    return true;
+}
+
+void list_selected_results(const EngineTables& tables, AnalysisHost& host) {
+    for (int i = 1; i <= tables.variable_count; ++i) {
+        if (!host.selected(i)) continue;
+        log_message(host, "Numerador %d (%s):", i, tables.variable_name(i));
+        print_result_polynomial(host, tables.num[i]);
+        log_message(host, "Denominador %d (%s):", i, tables.variable_name(i));
+        print_result_polynomial(host, tables.den[i]);
+    }
+}
+
+}  // namespace quorvat

@@ -1,0 +1,119 @@
+#include "plot/plot_files.h"
+
+#include <cfenv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "engine/fp_fault.h"
+
+namespace quorvat {
+
+namespace {
+
+bool read_real(Scanner& in, double& value) {
+    if (!in.read_number(value)) return false;
+    if (std::isinf(value)) throw_fp_fault(FE_OVERFLOW);
+    return true;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string read_all(std::FILE* file) {
+    std::string text;
+    char buffer[4096];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
+    return text;
+}
+
+}  // namespace
+
+bool poly_read(Scanner& in, ResultPolynomial& p, LogSink& log) {
+    ResultPolynomial read = p;
+    if (!in.read_integer(read.degree) || read.degree < 0) return false;
+    if (read.degree > max_order) {
+        log_message(log, "Polinômio com grau excessivo");
+        read.degree = max_order;
+    }
+    for (int i = 0; i <= read.degree; ++i)
+        if (!read_real(in, read.c[i])) return false;
+    if (!read_real(in, read.Cte)) return false;
+    p = read;
+    return true;
+}
+
+std::optional<std::string> denominator_name(const std::string& numerator) {
+    std::size_t name_start = numerator.rfind('/');
+    name_start = name_start == std::string::npos ? 0 : name_start + 1;
+    std::size_t dot = numerator.find(".n", name_start);
+    if (dot == std::string::npos) dot = numerator.find(".N", name_start);
+    if (dot == std::string::npos) return std::nullopt;
+    std::string denominator = numerator;
+    denominator[dot + 1] = 'd';
+    return denominator;
+}
+
+std::vector<std::string> adicionar_lines(const std::string& chosen) {
+    if (std::optional<std::string> denominator = denominator_name(chosen)) return {chosen, *denominator};
+    return {"* Arquivo com nome inválido."};
+}
+
+bool plotar(PlotterState& state, const std::vector<std::string>& lines, const PlotTexts& texts, LogSink& log) {
+    state.plot_ready = 0;
+    PlotSettings& s = state.settings;
+    s.wmin = lenient_to_double(texts.wmin);
+    s.wmax = lenient_to_double(texts.wmax);
+    s.gmin = lenient_to_double(texts.gmin);
+    s.gmax = lenient_to_double(texts.gmax);
+    s.fmin = lenient_to_double(texts.fmin);
+    s.fmax = lenient_to_double(texts.fmax);
+    s.amin = lenient_to_double(texts.amin);
+    s.amax = lenient_to_double(texts.amax);
+    s.segments = lenient_to_int(texts.segments);
+    if (s.segments < 1 || s.segments > max_segments) {
+        log_message(log, "Número inválido de segmentos");
+        s.segments = 300;
+    }
+
+    CurveTable& curves = state.curves;
+    curves.curve_count = 0;
+    curves.awaiting_denominator = 0;
+    for (const std::string& line : lines) {
+        if (!line.empty() && line[0] == '*') continue;
+        File file(std::fopen(line.c_str(), "r"));
+        if (!file) {
+            log_message(log, "Arquivo %s não encontrado.", line.c_str());
+            return false;
+        }
+        log_message(log, "Lendo arquivo %s", line.c_str());
+        ResultPolynomial* slot;
+        if (curves.awaiting_denominator) {
+            slot = &curves.curve_den[curves.curve_count];
+            curves.awaiting_denominator = 0;
+        } else {
+            // The count stays within the table: the 21st numerator is refused, not counted.
+            if (curves.curve_count + 1 > max_curves) {
+                log_message(log, "Número excessivo de curvas");
+                return false;
+            }
+            slot = &curves.curve_num[++curves.curve_count];
+            curves.awaiting_denominator = 1;
+        }
+        std::string text = read_all(file.get());
+        Scanner in(text);
+        if (!poly_read(in, *slot, log)) {
+            log_message(log, "Arquivo %s inválido.", line.c_str());
+            return false;
+        }
+    }
+    log_message(log, "Lidas %d funções", curves.curve_count);
+    state.recompute_needed = 1;
+    state.plot_ready = 1;
+    return true;
+}
+
+}  // namespace quorvat

@@ -1,0 +1,56 @@
+// The file side of the plotter, without windows: reading a polynomial file, Adicionar's
+// naming of the denominator, and Plotar (the settings texts, the file list, the curves).
+// Form4's buttons and quorvat-cli plotar both run these.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/log.h"
+#include "engine/polynomial.h"
+#include "engine/scanner.h"
+#include "plot/response.h"
+
+namespace quorvat {
+
+/// Reads one polynomial file: white-space separated, the degree ("%d"), then degree + 1
+/// coefficients in ascending powers and Cte ("%lg", fixed or exponent notation). A degree
+/// above 30 logs "Polinômio com grau excessivo" and reads 31 coefficients, so the next
+/// number becomes Cte. Nothing after Cte is read. Returns false, with p untouched, when
+/// a field is missing or is not a number, or the degree is negative. A number beyond the
+/// double range is a floating-point overflow: throws FloatingPointFault.
+bool poly_read(Scanner& in, ResultPolynomial& p, LogSink& log);
+
+/// The denominator file of a numerator file: the first ".n" of the file-name part, else
+/// its first ".N", with the letter made a lower-case "d" (filtro.N2 gives filtro.d2).
+/// Folders are never renamed. No such pair: nullopt.
+std::optional<std::string> denominator_name(const std::string& numerator);
+
+/// The lines Adicionar appends for a chosen file: the numerator and its denominator, or
+/// the comment "* Arquivo com nome inválido.".
+std::vector<std::string> adicionar_lines(const std::string& chosen);
+
+/// The texts of Form4's edit boxes, with their defaults.
+struct PlotTexts {
+    std::string wmin = "0.1";
+    std::string wmax = "5";
+    std::string gmin = "-60";
+    std::string gmax = "20";
+    std::string fmin = "-180";
+    std::string fmax = "180";
+    std::string amin = "-10";
+    std::string amax = "40";
+    std::string segments = "300";
+};
+
+/// Plotar: clears plot_ready, converts the texts into the settings (a segment count
+/// outside 1..600 logs "Número inválido de segmentos" and gives 300), then reads the
+/// files of the list in pairs into the curve table, logging each, and finally logs
+/// "Lidas %d funções". Lines whose first character is "*" are comments; every other line,
+/// untrimmed, names a file. Ends early, with plot_ready 0, when a file cannot be opened,
+/// a 21st numerator comes or a file is invalid (each with its message). On success sets
+/// recompute_needed and plot_ready and returns true.
+bool plotar(PlotterState& state, const std::vector<std::string>& lines, const PlotTexts& texts, LogSink& log);
+
+}  // namespace quorvat

@@ -1,0 +1,69 @@
+#include "ui/window_host.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "plot/quorvat4.h"
+#include "ui/quorvat1.h"
+#include "ui/quorvat2.h"
+#include "ui/quorvat3.h"
+#include "ui/shell.h"
+
+namespace quorvat {
+
+void WindowHost::log(std::string_view line) { shell_.form1().log().log(line); }
+
+std::string WindowHost::netlist_file_name() { return shell_.form1().OpenDialog1().file_name; }
+
+bool WindowHost::checked(AnalysisOption option) {
+    return shell_.form2().check_box(option)->isChecked();
+}
+
+bool WindowHost::wait_for_options(const std::vector<std::string>& variable_names,
+                                  NumericOptions& numbers) {
+    TForm1& form1 = shell_.form1();
+    TForm2& form2 = shell_.form2();
+    TForm3& form3 = shell_.form3();
+    form2.options_applied = 0;
+    form2.closed_by_user = false;
+    form3.fill(variable_names);
+    form1.log().flush();
+    show_window(form2);
+    show_window(form3);
+
+    waiting_ = true;
+    form1.Abrir1->setEnabled(false);
+    // Every window stays live: the user sets the options and selects variables, and may
+    // plot or read the about box meanwhile. Blocks until there is something to process.
+    while (!form2.options_applied && !form2.closed_by_user && !ending_)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    waiting_ = false;
+    form1.Abrir1->setEnabled(true);
+
+    if (!form2.options_applied) {
+        form2.hide();
+        form3.hide();
+        return false;
+    }
+    numbers.coefficient_dispersion = form2.coefficient_dispersion;
+    numbers.zero_threshold = form2.zero_threshold;
+    return true;
+}
+
+bool WindowHost::selected(int variable) {
+    QListWidgetItem* item = shell_.form3().LBsel->item(variable - 1);
+    return item && item->isSelected();
+}
+
+void WindowHost::set_results_listable(bool enabled) { shell_.form3().Button1->setEnabled(enabled); }
+
+void WindowHost::enable_variables_menu() { shell_.form1().Anlise1->setEnabled(true); }
+
+void WindowHost::propose_plot_file(const std::string& file_name) {
+    shell_.form4().OpenDialog1().file_name = file_name;
+}
+
+}  // namespace quorvat

@@ -1,0 +1,41 @@
+// The analysis run's view of the windows: the log, the netlist dialog's file name, the
+// check boxes of Form2, the options pause, the selection of LBsel, "Listar resultados",
+// "Variáveis" and the plotter's proposed file name.
+#pragma once
+
+#include "engine/analysis_host.h"
+
+namespace quorvat {
+
+class Shell;
+
+class WindowHost : public AnalysisHost {
+public:
+    explicit WindowHost(Shell& shell) : shell_(shell) {}
+
+    void log(std::string_view line) override;
+    std::string netlist_file_name() override;
+    bool checked(AnalysisOption option) override;
+    /// Fills LBsel, shows Form2 then Form3 and processes events until "Aplicar" (true,
+    /// with the two numbers it stored) or a cancel (false): the close box of Form2, or
+    /// the main window closing. Abrir is disabled meanwhile: one run at a time.
+    bool wait_for_options(const std::vector<std::string>& variable_names,
+                          NumericOptions& numbers) override;
+    bool selected(int variable) override;
+    void set_results_listable(bool enabled) override;
+    void enable_variables_menu() override;
+    void propose_plot_file(const std::string& file_name) override;
+
+    /// True while a run waits at the options pause.
+    bool waiting() const { return waiting_; }
+    /// The main window is closing: a pause in progress ends as cancelled, so that the
+    /// run returns and the event loop can end the program.
+    void application_ending() { ending_ = true; }
+
+private:
+    Shell& shell_;
+    bool waiting_ = false;
+    bool ending_ = false;
+};
+
+}  // namespace quorvat
