@@ -20,7 +20,7 @@ struct Outcome {
     std::string err;
 };
 
-std::string quoted(const std::string& word) {
+std::string shell_quoted(const std::string& word) {
     std::string q = "'";
     for (char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
     return q + "'";
@@ -28,7 +28,7 @@ std::string quoted(const std::string& word) {
 
 Outcome run_cli(const ScratchDir& dir, const std::string& arguments) {
     std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    std::string command = quoted(QUORVAT_CLI) + " " + arguments + " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
+    std::string command = shell_quoted(QUORVAT_CLI) + " " + arguments + " >" + shell_quoted(out) + " 2>" + shell_quoted(err) + " </dev/null";
     int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
 }
@@ -38,7 +38,7 @@ const char* const worked_example = "exemplo\nI1 0 1 1 DEGRAU\nR1 1 2 1\nC1 1 0 1
 TEST(CliAnalyze, WorkedExamplePrintsTheRunsLogAndWritesTheFiles) {
     ScratchDir dir;
     std::string net = dir.write("teste.net", worked_example);
-    Outcome o = run_cli(dir, "analisar --selecionar 2 " + quoted(net));
+    Outcome o = run_cli(dir, "analisar --selecionar 2 " + shell_quoted(net));
     EXPECT_EQ(o.status, 0) << o.err;
     std::string base = dir.file("teste");
     std::string expected =
@@ -62,7 +62,7 @@ TEST(CliAnalyze, WorkedExamplePrintsTheRunsLogAndWritesTheFiles) {
 TEST(CliAnalyze, FlagsStandForTheDialog) {
     ScratchDir dir;
     std::string net = dir.write("teste.net", worked_example);
-    Outcome o = run_cli(dir, "analisar --detalhes --sem-normalizar --estampas " + quoted(net));
+    Outcome o = run_cli(dir, "analisar --detalhes --sem-normalizar --estampas " + shell_quoted(net));
     EXPECT_EQ(o.status, 0);
     EXPECT_NE(o.out.find("Sistema após a estampa de C2\n"), std::string::npos);
     EXPECT_NE(o.out.find("Integração: Grau do denominador 1 aumentado para 3\n"), std::string::npos);
@@ -72,11 +72,11 @@ TEST(CliAnalyze, FlagsStandForTheDialog) {
 
 TEST(CliAnalyze, LoggedFailureExitsWithOne) {
     ScratchDir dir;
-    Outcome missing = run_cli(dir, "analisar " + quoted(dir.file("nada.net")));
+    Outcome missing = run_cli(dir, "analisar " + shell_quoted(dir.file("nada.net")));
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "\nArquivo " + dir.file("nada.net") + " inexistente\n");
     std::string singular = dir.write("s.net", "t\nI1 0 1 1 DEGRAU\nI2 0 2 1 DEGRAU\nR1 1 0 1\n");
-    Outcome o = run_cli(dir, "analisar " + quoted(singular));
+    Outcome o = run_cli(dir, "analisar " + shell_quoted(singular));
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.out.find("Cálculo interrompido.\n"), std::string::npos);
 }
@@ -84,7 +84,7 @@ TEST(CliAnalyze, LoggedFailureExitsWithOne) {
 TEST(CliAnalyze, FloatingPointFaultExitsWithThreeAfterTheLogLines) {
     ScratchDir dir;
     std::string net = dir.write("r0.net", "t\nI1 0 1 1 DEGRAU\nR1 1 0 0\n");
-    Outcome o = run_cli(dir, "analisar " + quoted(net));
+    Outcome o = run_cli(dir, "analisar " + shell_quoted(net));
     EXPECT_EQ(o.status, 3);
     EXPECT_NE(o.out.find("R1 1 0 0\n"), std::string::npos);
     EXPECT_EQ(o.out.substr(o.out.size() - 14), "Calculando...\n");
@@ -110,11 +110,46 @@ TEST(CliAnalyze, NumericOptionsUseTheLenientConversion) {
     ScratchDir dir;
     std::string net = dir.write("teste.net", worked_example);
     // "1e12abc" converts as 1e12, so the run is the default one.
-    Outcome o = run_cli(dir, "analisar --dispersao 1e12abc " + quoted(net));
+    Outcome o = run_cli(dir, "analisar --dispersao 1e12abc " + shell_quoted(net));
     EXPECT_EQ(o.status, 0);
     // An empty dispersion converts as 0: the first trimming divides by zero.
-    Outcome zero = run_cli(dir, "analisar --dispersao '' " + quoted(net));
+    Outcome zero = run_cli(dir, "analisar --dispersao '' " + shell_quoted(net));
     EXPECT_EQ(zero.status, 3);
+}
+
+TEST(CliVerify, TableAndExitStatus) {
+    ScratchDir dir;
+    std::string net = dir.write("teste.net", worked_example);
+    Outcome ok = run_cli(dir, "verificar " + shell_quoted(net));
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_NE(ok.out.find("Análise terminada com sucesso.\n\nVerificação numérica em 16 frequências"), std::string::npos);
+    EXPECT_NE(ok.out.find("Variável  Nome          Grau N  Grau D  Erro relativo  Situação\n"), std::string::npos);
+    EXPECT_NE(ok.out.find("       1  1                  1       3"), std::string::npos) << ok.out;
+    EXPECT_EQ(ok.out.find("impreciso"), std::string::npos);
+    // A tolerance below any rounding marks every variable as inexact.
+    Outcome strict = run_cli(dir, "verificar --tolerancia -1 " + shell_quoted(net));
+    EXPECT_EQ(strict.status, 4);
+    EXPECT_NE(strict.out.find("impreciso"), std::string::npos);
+    EXPECT_EQ(run_cli(dir, "verificar " + shell_quoted(dir.file("nada.net"))).status, 1);
+}
+
+TEST(CliPairs, RootsAndExportsOfTheWorkedExample) {
+    ScratchDir dir;
+    std::string net = dir.write("teste.net", worked_example);
+    ASSERT_EQ(run_cli(dir, "analisar " + shell_quoted(net)).status, 0);
+    Outcome roots = run_cli(dir, "raizes " + shell_quoted(dir.file("teste.n1")));
+    EXPECT_EQ(roots.status, 0) << roots.err;
+    EXPECT_NE(roots.out.find("Denominador: " + dir.file("teste.d1") + "\n"), std::string::npos);
+    EXPECT_NE(roots.out.find("Ganho: 1\nZeros: 1\n  -1\nPolos: 3\n  0  (multiplicidade 2)\n  -2\n"),
+              std::string::npos)
+        << roots.out;
+    Outcome python = run_cli(dir, "exportar --formato python " + shell_quoted(dir.file("teste.n1")));
+    EXPECT_EQ(python.status, 0);
+    EXPECT_NE(python.out.find("b = [1, 1]\na = [1, 2, 0, 0]\n"), std::string::npos) << python.out;
+    Outcome missing = run_cli(dir, "raizes " + shell_quoted(dir.file("teste.n9")));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(run_cli(dir, "exportar " + shell_quoted(dir.file("teste.n1"))).status, 2);
+    EXPECT_EQ(run_cli(dir, "raizes " + shell_quoted(dir.file("teste.x1"))).status, 2);
 }
 
 }  // namespace
