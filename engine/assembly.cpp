@@ -1,3 +1,4 @@
+#include "engine/c_locale.h"
 #include "engine/assembly.h"
 
 #include <cstdio>
@@ -179,6 +180,7 @@ void stamp_source(EngineTables& tables, int a, int b, double v, int power) {
 }
 
 void append_stamp_entry(std::string& line, double c0, double c1) {
+    CLocaleScope c_numbers;
     if (c0 == 0.0 && c1 == 0.0) {
         line += "........... ";
         return;

@@ -1,3 +1,4 @@
+#include "engine/c_locale.h"
 #include "engine/polynomial.h"
 
 #include <cmath>
@@ -91,6 +92,7 @@ void poly_normalise(const PolyArithmetic& arithmetic, ResultPolynomial& p) {
 }
 
 std::string format_coefficient(double value) {
+    CLocaleScope c_numbers;
     // "%15.12f" keeps 12 decimals, not 12 significant digits: a small non-zero value
     // goes to exponent notation with every digit a double needs, so it is not lost.
     const char* format = (value != 0.0 && std::fabs(value) < 1e-4) ? "%.16e" : "%15.12f";

@@ -1,3 +1,4 @@
+#include "engine/c_locale.h"
 #include "engine/solver.h"
 
 #include <cmath>
@@ -43,6 +44,7 @@ void copy_entry(const Polynomial& from, Polynomial& to) {
 }
 
 void append_formatted(std::string& line, const char* format, double value, int power) {
+    CLocaleScope c_numbers;
     char buffer[128];
     int length = power >= 0 ? std::snprintf(buffer, sizeof buffer, format, value, power)
                             : std::snprintf(buffer, sizeof buffer, format, value);

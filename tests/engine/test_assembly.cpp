@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/c_locale.h"
 #include "engine/assembly.h"
 #include "engine/fp_fault.h"
 #include "support/fake_host.h"
@@ -62,12 +63,12 @@ struct Circuit {
         stamp_elements(*tables, host);
     }
     const StampEntry& at(int r, int c) const { return tables->stamp[r][c]; }
-    int rhs() const { return tables->variable_count + 1; }
 };
 
 // The text of one listed entry, formatted with room for any double.
 std::string entry_text(double c0, double c1) {
     if (c0 == 0.0 && c1 == 0.0) return "........... ";
+    CLocaleScope c_numbers;
     char buffer[800];
     std::snprintf(buffer, sizeof buffer, "%+4.2fs%+4.2f ", c1, c0);
     return buffer;

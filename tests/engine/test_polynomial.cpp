@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/scanner.h"
 #include "engine/fp_fault.h"
 #include "engine/polynomial.h"
 #include "support/fake_host.h"
@@ -69,6 +70,7 @@ protected:
 
 TEST_F(PolynomialTest, ProductUpToOrderThirtyIsAccepted) {
     Polynomial a = one_plus_s_to(15), out{};
+    for (double& c : out.c) c = 99.0;  // stale contents must not leak into the sums
     ASSERT_TRUE(poly_multiply(arithmetic, host, a, a, out));
     EXPECT_EQ(out.degree, 30);
     EXPECT_EQ(arithmetic.multiplication_count, 1);
@@ -86,17 +88,6 @@ TEST_F(PolynomialTest, ProductAboveOrderThirtyFailsWithoutCountingOrWriting) {
     EXPECT_EQ(arithmetic.multiplication_count, 0);
     ASSERT_EQ(host.lines.size(), 1u);
     EXPECT_EQ(host.lines[0], "Ordem maior que o máximo (30).");
-}
-
-TEST_F(PolynomialTest, ProductReusesStaleOutputWithoutReadingIt) {
-    Polynomial out{};
-    for (double& c : out.c) c = 99.0;
-    ASSERT_TRUE(poly_multiply(arithmetic, host, poly({1, 2}), poly({3, 0, 4}), out));
-    EXPECT_EQ(out.degree, 3);
-    EXPECT_EQ(out.c[0], 3.0);
-    EXPECT_EQ(out.c[1], 6.0);
-    EXPECT_EQ(out.c[2], 4.0);
-    EXPECT_EQ(out.c[3], 8.0);
 }
 
 TEST_F(PolynomialTest, SubtractionTakesTheLargerDegree) {
@@ -279,7 +270,7 @@ TEST(CoefficientText, FixedWithTwelveDecimalsUnlessSmallAndNonZero) {
     for (double v : {-3.33e-12, 1e-13, 9.999999999999999e-5, -1.2345678901234567e-300, 4.9e-324}) {
         std::string text = format_coefficient(v);
         EXPECT_NE(text.find('e'), std::string::npos) << text;
-        EXPECT_EQ(std::strtod(text.c_str(), nullptr), v) << text;
+        EXPECT_EQ(lenient_to_double(text), v) << text;
     }
     EXPECT_EQ(format_coefficient(-3.33e-12), "-3.3300000000000001e-12");
     // The largest double is written whole.
