@@ -129,5 +129,7 @@ int main(int argc, char** argv) {
     quorvat::prepare_application(app);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_folder(), ignored);
     return 0;
 }

@@ -1,4 +1,5 @@
 // quorvat-cli: the analysis and the plot of Quorvat MNA without windows.
+#include <clocale>
 #include <iostream>
 #include <string>
 
@@ -21,7 +22,9 @@ const char* const usage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(true);
+    // The user's locale, as any program; every number the tool writes or reads still
+    // uses a full stop, because the engine and the writers format in the "C" locale.
+    std::setlocale(LC_ALL, "");
     if (argc < 2) {
         std::cerr << usage;
         return 2;

@@ -1,13 +1,10 @@
 #include <clocale>
 #include <cmath>
-#include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -17,6 +14,7 @@
 #include "engine/fp_fault.h"
 #include "engine/log.h"
 #include "engine/text.h"
+#include "plot/number_format.h"
 #include "plot/plot_files.h"
 #include "plot/plot_painter.h"
 #include "plot/response.h"
@@ -138,26 +136,33 @@ int parse_plot_flags(const Arguments& args, PlotFlags& flags, std::ostream& err)
     return 0;
 }
 
-// The picture needs a QGuiApplication; a command-line run has none, so one is made, on
-// the offscreen platform unless the environment names another, and kept to the end.
-bool ensure_gui_application(std::ostream& err) {
-    if (QCoreApplication::instance()) {
-        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return true;
+// The picture needs a QGuiApplication. A command-line run has none: one is made for the
+// picture, on the offscreen platform unless the environment names another, and ends
+// with it.
+class GuiApplicationScope {
+public:
+    GuiApplicationScope() {
+        if (QCoreApplication::instance()) return;
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+        // The application object takes the locale of the environment; numbers stay in "C".
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    bool ready() const { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+
+private:
+    int argc_ = 1;
+    char name_[12] = "quorvat-cli";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QGuiApplication> app_;
+};
+
+bool write_png(const PlotFlags& flags, PlotterState& state, PlotChecks& checks, std::ostream& err) {
+    GuiApplicationScope gui;
+    if (!gui.ready()) {
         err << "quorvat-cli plotar: a figura precisa de uma QGuiApplication\n";
         return false;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "quorvat-cli";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
-    // The application object takes the locale of the environment; numbers stay in "C".
-    std::setlocale(LC_NUMERIC, "C");
-    return true;
-}
-
-bool write_png(const PlotFlags& flags, PlotterState& state, PlotChecks& checks, std::ostream& err) {
-    if (!ensure_gui_application(err)) return false;
     QImage image(flags.width, flags.height, QImage::Format_RGB32);
     {
         QPainter painter(&image);
@@ -170,12 +175,8 @@ bool write_png(const PlotFlags& flags, PlotterState& state, PlotChecks& checks, 
     return true;
 }
 
-std::string csv_number(double value) {
-    if (std::isnan(value)) return "nan";
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.17g", value);
-    return buffer;
-}
+// "%.17g" whatever the locale; a point that is not drawn is "nan".
+std::string csv_number(double value) { return std::isnan(value) ? "nan" : format_general(value, 17); }
 
 bool write_csv(const std::string& path, const PlotterState& state, std::ostream& err) {
     std::ofstream csv(path, std::ios::binary | std::ios::trunc);

@@ -3,6 +3,7 @@
 
 #include "cli/analysis_options.h"
 #include "cli/commands.h"
+#include "engine/c_locale.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
 #include "numeric/verification.h"
@@ -27,6 +28,7 @@ const char* const verify_usage =
 }  // namespace
 
 int verify_command(const Arguments& args, std::ostream& out, std::ostream& err) {
+    CLocaleScope c_numbers;
     Arguments rest;
     double tolerance = verification_tolerance;
     for (std::size_t i = 0; i < args.size(); ++i) {

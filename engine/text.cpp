@@ -75,15 +75,23 @@ std::size_t character_count(std::string_view bytes) {
 
 std::string to_utf8(std::string_view bytes) {
     if (is_valid_utf8(bytes)) return std::string(bytes);
+    // Valid UTF-8 sequences stay; every other byte is a Windows-1252 character, so a line
+    // that mixes the two (a UTF-8 message around a Windows-1252 name) shows both.
     std::string out;
     out.reserve(bytes.size() * 2);
-    for (unsigned char byte : bytes) {
-        if (byte < 0x80)
-            out += static_cast<char>(byte);
-        else if (byte < 0xA0)
+    for (std::size_t i = 0; i < bytes.size();) {
+        auto byte = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = sequence_length(bytes, i);
+        if (length > 0) {
+            out.append(bytes.substr(i, length));
+            i += length;
+            continue;
+        }
+        if (byte < 0xA0)
             append_utf8(out, cp1252_high[byte - 0x80] ? cp1252_high[byte - 0x80] : 0xFFFD);
         else
-            append_utf8(out, byte);  // Latin-1 range
+            append_utf8(out, byte);  // the Latin-1 range
+        ++i;
     }
     return out;
 }

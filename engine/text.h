@@ -14,7 +14,8 @@ bool is_valid_utf8(std::string_view bytes);
 /// else one per byte.
 std::size_t character_count(std::string_view bytes);
 
-/// The text as UTF-8: unchanged when valid UTF-8, else decoded from Windows-1252.
+/// The text as UTF-8: valid UTF-8 sequences unchanged, every other byte decoded as
+/// Windows-1252.
 std::string to_utf8(std::string_view bytes);
 
 }  // namespace quorvat

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "engine/c_locale.h"
 #include "engine/fp_fault.h"
 #include "engine/text.h"
 
@@ -70,6 +71,7 @@ bool parse_export_format(const std::string& word, ExportFormat& format) {
 
 std::string export_pair(ExportFormat format, const ResultPolynomial& numerator, const ResultPolynomial& denominator,
                         const std::string& numerator_file, const std::string& denominator_file) {
+    CLocaleScope c_numbers;
     FpFlagsGuard keep_flags;
     double gain = numerator.Cte / denominator.Cte;
     std::string names = to_utf8(numerator_file) + " e " + to_utf8(denominator_file);

@@ -7,6 +7,7 @@
 #include <Eigen/Dense>
 #include <Eigen/Eigenvalues>
 
+#include "engine/c_locale.h"
 #include "engine/fp_fault.h"
 
 namespace quorvat {
@@ -113,6 +114,7 @@ PolynomialRoots polynomial_roots(const ResultPolynomial& p) {
 }
 
 std::string describe_poles_and_zeros(const ResultPolynomial& numerator, const ResultPolynomial& denominator) {
+    CLocaleScope c_numbers;
     FpFlagsGuard keep_flags;
     PolynomialRoots zeros = polynomial_roots(numerator), poles = polynomial_roots(denominator);
     std::string out;

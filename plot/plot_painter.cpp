@@ -1,7 +1,6 @@
 #include "plot/plot_painter.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include <QColor>
@@ -11,6 +10,7 @@
 #include <QString>
 
 #include "engine/fp_fault.h"
+#include "plot/number_format.h"
 #include "plot/plot_transform.h"
 
 namespace quorvat {
@@ -43,11 +43,6 @@ QPen dotted_pen(const QColor& colour) {
     return pen;
 }
 
-QString format_value(const char* format, double value) {
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return QString::fromLatin1(buffer);
-}
 
 // Text output at its top-left corner, opaque on the black brush.
 class TextOut {
@@ -104,7 +99,7 @@ void draw_labels(QPainter& painter, const PlotSettings& s, const PlotRect& rect,
     const int unit_column = rect.left - text.width(QStringLiteral("xxx"));
     const int middle = (rect.top + rect.bottom) / 2 - 6;
     auto range_value = [&](double value, int row, const QColor& colour) {
-        QString label = format_value("%7.2f", value);
+        QString label = QString::fromStdString(format_fixed(value, 2, 7));  // "%7.2f"
         text.draw(rect.left - text.width(label) - 2, row, label, colour);
     };
     if (checks.delay && range_usable(t.delay_scale, t.delay_offset)) {
@@ -122,7 +117,8 @@ void draw_labels(QPainter& painter, const PlotSettings& s, const PlotRect& rect,
         range_value(s.gmin, rect.bottom - 12, white);
         text.draw(unit_column, middle, QStringLiteral("dB"), white);
     }
-    QString wmin = format_value("%g", s.wmin), wmax = format_value("%g", s.wmax);
+    QString wmin = QString::fromStdString(format_general(s.wmin));  // "%g"
+    QString wmax = QString::fromStdString(format_general(s.wmax));
     QString unit = checks.hz ? QStringLiteral("Hz") : QStringLiteral("rad/s");
     text.draw(rect.left, rect.bottom + 1, wmin, white);
     text.draw(rect.right - text.width(wmax), rect.bottom + 1, wmax, white);
@@ -139,6 +135,8 @@ void draw_curves(QPainter& painter, const PlotterState& state, const PlotRect& r
     };
     for (Trace& trace : traces) trace.on = trace.on && range_usable(trace.scale, trace.offset);
 
+    // A pen change costs about as much as a segment: change it only when the colour does.
+    const Trace* pen_in_use = nullptr;
     int32_t previous_column = 0;
     for (int k = 0; k <= state.settings.segments; ++k) {
         const int32_t column = point_column(t, k);
@@ -148,7 +146,8 @@ void draw_curves(QPainter& painter, const PlotterState& state, const PlotRect& r
                 double value = trace.values[j - 1][k];
                 int32_t row = !std::isnan(value) ? value_to_row(rect, trace.scale, trace.offset, value) : no_row;
                 if (k >= 1 && row != no_row && trace.previous[j] != no_row) {
-                    painter.setPen(trace.pen);
+                    if (pen_in_use != &trace) painter.setPen(trace.pen);
+                    pen_in_use = &trace;
                     painter.drawLine(previous_column, trace.previous[j], column, row);
                 }
                 trace.previous[j] = row;

@@ -1,6 +1,7 @@
 // Poles and zeros from the companion matrix, and the export formats read back.
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <complex>
 #include <map>
 #include <memory>
@@ -140,9 +141,10 @@ private:
         }
         if (ch == '"') return {string()};
         if (text_.compare(pos_, 4, "null") == 0) return pos_ += 4, Json{nullptr};
-        std::size_t used = 0;
-        double number = std::stod(text_.substr(pos_), &used);
-        pos_ += used;
+        double number = 0;
+        auto [end, error] = std::from_chars(text_.data() + pos_, text_.data() + text_.size(), number);
+        if (error != std::errc()) throw std::runtime_error("bad number");
+        pos_ = static_cast<std::size_t>(end - text_.data());
         return {number};
     }
     const std::string& text_;

@@ -1,3 +1,4 @@
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -17,12 +18,12 @@ namespace {
 
 using testing::ScratchDir;
 
-struct Run {
+struct CliRun {
     int status;
     std::string out, err;
 };
 
-Run plot(const std::vector<std::string>& args) {
+CliRun plot(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     int status = cli::plot_command(args, out, err);
     return {status, out.str(), err.str()};
@@ -42,7 +43,12 @@ std::vector<std::vector<std::string>> read_csv(const std::string& path) {
     return rows;
 }
 
-double number(const std::string& field) { return std::strtod(field.c_str(), nullptr); }
+// The test runs under comma locales too: read the numbers without the locale.
+double number(const std::string& field) {
+    double value = NAN;
+    std::from_chars(field.data(), field.data() + field.size(), value);
+    return value;
+}
 
 class PlotCommand : public ::testing::Test {
 protected:
@@ -59,7 +65,7 @@ protected:
 };
 
 TEST_F(PlotCommand, HelpAndUsageErrors) {
-    Run help = plot({"--help"});
+    CliRun help = plot({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Uso: quorvat-cli plotar"), std::string::npos);
     EXPECT_TRUE(help.err.empty());
@@ -73,7 +79,7 @@ TEST_F(PlotCommand, HelpAndUsageErrors) {
         {dir.file("rc.d1")},
     };
     for (const auto& args : wrong) {
-        Run run = plot(args);
+        CliRun run = plot(args);
         EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args[0]);
         EXPECT_NE(run.err.find("Uso: quorvat-cli plotar"), std::string::npos);
         EXPECT_TRUE(run.out.empty());
@@ -81,10 +87,10 @@ TEST_F(PlotCommand, HelpAndUsageErrors) {
 }
 
 TEST_F(PlotCommand, PrintsPlotarsLinesAndFailsWhenPlotarEndsEarly) {
-    Run ok = plot({rc_n});
+    CliRun ok = plot({rc_n});
     EXPECT_EQ(ok.status, 0);
     EXPECT_EQ(ok.out, "Lendo arquivo " + rc_n + "\nLendo arquivo " + dir.file("rc.d1") + "\nLidas 1 funções\n");
-    Run missing = plot({"--segmentos", "0", rc_n, dir.file("nada.n1")});
+    CliRun missing = plot({"--segmentos", "0", rc_n, dir.file("nada.n1")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out.substr(0, missing.out.find('\n')), "Número inválido de segmentos");
     EXPECT_NE(missing.out.find("Arquivo " + dir.file("nada.n1") + " não encontrado."), std::string::npos);
@@ -93,7 +99,7 @@ TEST_F(PlotCommand, PrintsPlotarsLinesAndFailsWhenPlotarEndsEarly) {
 
 TEST_F(PlotCommand, CsvHoldsTheResponseTable) {
     std::string csv = dir.file("r.csv");
-    Run run = plot({"--wmin", "0.1", "--wmax", "10", "--segmentos", "2", "--csv", csv, rc_n, example_n});
+    CliRun run = plot({"--wmin", "0.1", "--wmax", "10", "--segmentos", "2", "--csv", csv, rc_n, example_n});
     ASSERT_EQ(run.status, 0) << run.err;
     auto rows = read_csv(csv);
     ASSERT_EQ(rows.size(), 4u);
@@ -127,7 +133,7 @@ TEST_F(PlotCommand, CsvWritesNanWhereAPointIsNotDrawn) {
 
 TEST_F(PlotCommand, PngIsTheWindowsPictureOfTheResponse) {
     std::string png = dir.file("r.png"), csv = dir.file("r.csv");
-    Run run = plot({"--sem-fase", "--sem-atraso", "--png", png, "--csv", csv, rc_n});
+    CliRun run = plot({"--sem-fase", "--sem-atraso", "--png", png, "--csv", csv, rc_n});
     ASSERT_EQ(run.status, 0) << run.err;
     QImage image(QString::fromStdString(png));
     ASSERT_EQ(image.width(), 680);

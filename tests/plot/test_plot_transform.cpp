@@ -88,6 +88,11 @@ TEST(MagnitudeGrid, StepIsAPowerOfTenWithoutOffset) {
     s.gmax = 1000;
     t = make_transform(s, design_rect, true);
     EXPECT_EQ(magnitude_grid(s, design_rect, t).size(), 9u);
+    // The frequency step has the offset: a width of 1000 keeps the step 1000, no line.
+    s.wmin = 0;
+    s.wmax = 1000;
+    t = make_transform(s, design_rect, false);
+    EXPECT_TRUE(frequency_grid(s, t, false).empty());
 }
 
 // Degenerate ranges never crash or hang; a range without span has no grid and is not usable.

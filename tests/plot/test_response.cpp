@@ -48,19 +48,6 @@ TEST(ComplexDivide, ZeroDivisorGivesNaN) {
     EXPECT_TRUE(std::isnan(imag));
 }
 
-TEST(Horner, ValueAndDerivativeAtJOmega) {
-    // p(s) = 1 + 2s + 3s^2: p(2j) = 1 - 12 + 4j; p'(s) = 2 + 6s: p'(2j) = 2 + 12j.
-    ResultPolynomial p = polynomial({1, 2, 3});
-    ComplexValue v = value_at(p, 2.0), d = derivative_at(p, 2.0);
-    EXPECT_EQ(v.re, -11.0);
-    EXPECT_EQ(v.im, 4.0);
-    EXPECT_EQ(d.re, 2.0);
-    EXPECT_EQ(d.im, 12.0);
-    p.degree = -1;
-    EXPECT_EQ(value_at(p, 2.0).re, 0.0);
-    EXPECT_EQ(value_at(p, 2.0).im, 0.0);
-}
-
 class Evaluation : public ::testing::Test {
 protected:
     void add_curve(const ResultPolynomial& num, const ResultPolynomial& den) {
@@ -185,17 +172,6 @@ TEST_F(Evaluation, GridIsAccumulatedFromWminToWmax) {
     state->settings.wmax = 9.0;
     evaluate_pending(*state, false, false);
     EXPECT_NEAR(w[300], 3.0, 1e-13);
-}
-
-TEST(AxisRule, LimitNotPositiveMakesTheAxisLinearForGood) {
-    PlotSettings settings{0.1, 5.0, -60, 20, -180, 180, -10, 40, 300};
-    PlotChecks checks;
-    EXPECT_TRUE(resolve_log_axis(settings, checks));
-    settings.wmin = 0.0;
-    EXPECT_FALSE(resolve_log_axis(settings, checks));
-    settings.wmin = 0.1;
-    EXPECT_FALSE(resolve_log_axis(settings, checks));
-    EXPECT_FALSE(checks.log);
 }
 
 }  // namespace

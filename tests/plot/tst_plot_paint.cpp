@@ -152,6 +152,20 @@ private slots:
         QVERIFY(count(image, white, 0, 0, 67, 441) > 0);
     }
 
+    // The first curve of the list is drawn last, on top: the white magnitude of curve 1
+    // (0.1, row 217) covers the red delay of curve 2 where that crosses row 217 (0.5 s).
+    void lastCurveOfTheListIsDrawnFirst() {
+        checks.phase = checks.grid = false;
+        state->settings.amin = 0;
+        state->settings.amax = 1;
+        add_curve(polynomial({1}, 0.1), polynomial({1}));
+        add_curve(polynomial({1}), polynomial({1, 1}));
+        QImage image = paint();
+        QVERIFY(count(image, red, 410, 205, 436, 229) > 0);
+        QCOMPARE(count(image, red, 410, 217, 436, 217), 0);
+        QVERIFY(is(image, 423, 217, white));
+    }
+
     void pointThatDividesByZeroBreaksTheCurve() {
         checks.phase = checks.delay = checks.grid = false;
         state->settings.wmin = 0;

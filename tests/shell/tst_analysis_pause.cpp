@@ -72,6 +72,7 @@ private slots:
     void zero_resistor_abandons_the_run_with_the_error_box();
     void run_ending_before_the_pause_disables_the_listing();
     void results_listing_and_proposed_plot_file();
+    void smaller_second_run_offers_only_its_own_variables();
     void log_shows_every_line_of_a_run_with_every_listing();
 };
 
@@ -144,6 +145,7 @@ void TestAnalysisPause::second_run_shows_the_first_runs_settings() {
         QCOMPARE(form2.Ezero->text(), QStringLiteral("1e-10"));
         QCOMPARE(form2.Edisp->text(), QStringLiteral("1e12"));
         QCOMPARE(form2.options_applied, 0);  // cleared by the run before its pause
+        QVERIFY(!form3.Button1->isEnabled());  // the first run's results are not this run's
         press_aplicar(form2, form3);
     });
     shell.form1().Abrir1Click();
@@ -307,6 +309,38 @@ void TestAnalysisPause::results_listing_and_proposed_plot_file() {
     qsizetype count = shell.form1().log_lines().size();
     form3.Button1Click();
     QCOMPARE(shell.form1().log_lines().size(), count);
+}
+
+void TestAnalysisPause::smaller_second_run_offers_only_its_own_variables() {
+    ScratchDir dir;
+    std::string first = dir.write("teste.net", example_netlist);
+    std::string second = dir.write("rc.net", "RC\nI1 0 a 1 DEGRAU\nR1 a 0 1\nC1 a 0 1\n");
+    Shell shell;
+    ScriptedOpenDialog& dialog = script_netlist_dialog(shell, first);
+    {
+        PauseAnswer answer(shell, [](TForm2& form2, TForm3& form3) {
+            form3.LBsel->item(1)->setSelected(true);
+            press_aplicar(form2, form3);
+        });
+        shell.form1().Abrir1Click();
+    }
+    dialog.answer = second;
+    QStringList names;
+    PauseAnswer answer(shell, [&](TForm2& form2, TForm3& form3) {
+        for (int i = 0; i < form3.LBsel->count(); ++i) names << form3.LBsel->item(i)->text();
+        QVERIFY(form3.LBsel->selectedItems().isEmpty());  // the new list starts unselected
+        form3.LBsel->item(0)->setSelected(true);
+        press_aplicar(form2, form3);
+    });
+    shell.form1().Abrir1Click();
+    QVERIFY(answer.answered());
+    QCOMPARE(names, QStringList({"a"}));
+    QCOMPARE(shell.form4().OpenDialog1().file_name, dir.file("rc.n1"));
+    qsizetype before = shell.form1().log_lines().size();
+    shell.form3().Button1Click();
+    QStringList listed = log_since(shell, before);
+    QCOMPARE(listed.first(), QStringLiteral("Numerador 1 (a):"));
+    QVERIFY(listed.filter(QRegularExpression("^(Numerador|Denominador) ")).size() == 2);
 }
 
 void TestAnalysisPause::log_shows_every_line_of_a_run_with_every_listing() {

@@ -3,7 +3,6 @@
 // program's start-up path in a child process (this test program, called with --child),
 // which reports on its standard output.
 #include <cstdio>
-#include <memory>
 #include <stdexcept>
 
 #include <QAction>
@@ -26,7 +25,6 @@ void say(const QString& text) {
 // The child: the program as main() runs it, scripted by mode.
 int child(int argc, char** argv, const QString& mode, const std::string& netlist) {
     QApplication app(argc, argv);
-    static std::unique_ptr<PauseAnswer> answer;
     return run_program(app, [&](Shell& shell) {
         set_error_display([](const QString& message) { say("erro: " + message); });
         // Only an orderly end through the event loop gets here; the log goes out with it.
@@ -40,7 +38,8 @@ int child(int argc, char** argv, const QString& mode, const std::string& netlist
         if (mode == "sair") QTimer::singleShot(0, form1.Sair1, &QAction::trigger);
         if (mode == "close") QTimer::singleShot(0, &form1, &QWidget::close);
         if (mode.endsWith("-in-pause")) {
-            answer = std::make_unique<PauseAnswer>(shell, [&form1, mode](TForm2&, TForm3&) {
+            // Left to the process's end: Sair ends it from inside the answer itself.
+            new PauseAnswer(shell, [&form1, mode](TForm2&, TForm3&) {
                 say("pausa");
                 if (mode == "sair-in-pause") form1.Sair1->trigger();
                 else form1.close();
