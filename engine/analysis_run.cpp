@@ -51,6 +51,7 @@ std::string base_name_for(const std::string& path) {
 
 bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check) {
     CLocaleScope c_numbers;  // the listings and the result files, whatever the locale
+    fp_clear();  // flags the open dialog's own code may have raised are not the run's
     host.log({});
     tables.node_overflow = 0;
     tables.element_count = 0;

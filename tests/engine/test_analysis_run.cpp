@@ -1,5 +1,6 @@
 // The analysis run end to end through the fake host: path rules, early endings, the
 // pause, and the worked example's log and files.
+#include <cfenv>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -164,6 +165,15 @@ TEST(AnalysisRun, ZeroResistorIsAFloatingPointFaultAfterTheLinesBefore) {
     AnalysisCase r;
     EXPECT_THROW(r.run(dir.write("r0.net", "t\nI1 0 1 1 DEGRAU\nR1 1 0 0\n")), FloatingPointFault);
     EXPECT_EQ(r.host.lines.back(), "Calculando...");
+    fp_clear();
+}
+
+TEST(AnalysisRun, FlagsRaisedBeforeTheRunAreNotItsFaults) {
+    ScratchDir dir;
+    AnalysisCase r;
+    r.host.file_name = dir.write("teste.net", worked_example);
+    std::feraiseexcept(FE_INVALID | FE_DIVBYZERO);
+    EXPECT_TRUE(run_analysis(*r.tables, r.host));
     fp_clear();
 }
 
