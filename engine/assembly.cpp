@@ -1,9 +1,9 @@
-#include "engine/c_locale.h"
 #include "engine/assembly.h"
 
 #include <cstdio>
 #include <string>
 
+#include "engine/text.h"
 #include "engine/fp_fault.h"
 
 namespace quorvat {
@@ -180,23 +180,10 @@ void stamp_source(EngineTables& tables, int a, int b, double v, int power) {
 }
 
 void append_stamp_entry(std::string& line, double c0, double c1) {
-    CLocaleScope c_numbers;
-    if (c0 == 0.0 && c1 == 0.0) {
+    if (c0 == 0.0 && c1 == 0.0)
         line += "........... ";
-        return;
-    }
-    // A fixed-point value has no bounded length: ask for the size first when it is large.
-    char buffer[128];
-    int length = std::snprintf(buffer, sizeof buffer, "%+4.2fs%+4.2f ", c1, c0);
-    if (length < 0) return;
-    if (static_cast<std::size_t>(length) < sizeof buffer) {
-        line.append(buffer, static_cast<std::size_t>(length));
-        return;
-    }
-    std::size_t start = line.size();
-    line.resize(start + static_cast<std::size_t>(length) + 1);
-    std::snprintf(line.data() + start, static_cast<std::size_t>(length) + 1, "%+4.2fs%+4.2f ", c1, c0);
-    line.resize(start + static_cast<std::size_t>(length));
+    else
+        append_format(line, "%+4.2fs%+4.2f ", c1, c0);
 }
 
 void list_stamp_matrix(const EngineTables& tables, LogSink& log, std::string_view name) {

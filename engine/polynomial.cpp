@@ -1,8 +1,8 @@
-#include "engine/c_locale.h"
 #include "engine/polynomial.h"
 
 #include <cmath>
 
+#include "engine/c_locale.h"
 #include "engine/fp_fault.h"
 
 namespace quorvat {

@@ -1,4 +1,3 @@
-#include "engine/c_locale.h"
 #include "engine/solver.h"
 
 #include <cmath>
@@ -7,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/text.h"
 #include "engine/assembly.h"
 #include "engine/polynomial.h"
 
@@ -41,26 +41,6 @@ int pass_limit(const EngineTables& tables, int k) {
 void copy_entry(const Polynomial& from, Polynomial& to) {
     for (int i = 0; i <= from.degree; ++i) to.c[i] = from.c[i];
     to.degree = from.degree;
-}
-
-void append_formatted(std::string& line, const char* format, double value, int power) {
-    CLocaleScope c_numbers;
-    char buffer[128];
-    int length = power >= 0 ? std::snprintf(buffer, sizeof buffer, format, value, power)
-                            : std::snprintf(buffer, sizeof buffer, format, value);
-    if (length < 0) return;
-    if (static_cast<std::size_t>(length) < sizeof buffer) {
-        line.append(buffer, static_cast<std::size_t>(length));
-        return;
-    }
-    // Fixed notation has no bounded length: format again into room of the right size.
-    std::size_t start = line.size();
-    line.resize(start + static_cast<std::size_t>(length) + 1);
-    if (power >= 0)
-        std::snprintf(line.data() + start, static_cast<std::size_t>(length) + 1, format, value, power);
-    else
-        std::snprintf(line.data() + start, static_cast<std::size_t>(length) + 1, format, value);
-    line.resize(start + static_cast<std::size_t>(length));
 }
 
 // The compact listing of the copied system, in the row format of the stamp listing.
@@ -249,9 +229,9 @@ void list_system(const EngineTables& tables, LogSink& log) {
             const Polynomial& entry = tables.mna[r][c];
             for (int power = entry.degree; power >= 0; --power) {
                 if (power >= 2)
-                    append_formatted(line, "%+6.4fs%d ", entry.c[power], power);
+                    append_format(line, "%+6.4fs%d ", entry.c[power], power);
                 else
-                    append_formatted(line, power == 1 ? "%+6.4fs " : "%+6.4f ", entry.c[power], -1);
+                    append_format(line, power == 1 ? "%+6.4fs " : "%+6.4f ", entry.c[power]);
             }
             log.log(line);
         }

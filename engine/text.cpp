@@ -1,6 +1,10 @@
 #include "engine/text.h"
 
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
+
+#include "engine/c_locale.h"
 
 namespace quorvat {
 
@@ -55,6 +59,27 @@ std::size_t sequence_length(std::string_view text, std::size_t i) {
     return length;
 }
 }  // namespace
+
+void append_format(std::string& line, const char* format, ...) {
+    CLocaleScope c_numbers;
+    char buffer[128];
+    va_list args;
+    va_start(args, format);
+    int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (length < 0) return;
+    if (static_cast<std::size_t>(length) < sizeof buffer) {
+        line.append(buffer, static_cast<std::size_t>(length));
+        return;
+    }
+    // Too long for the buffer: format again into room of the right size.
+    std::size_t start = line.size();
+    line.resize(start + static_cast<std::size_t>(length) + 1);
+    va_start(args, format);
+    std::vsnprintf(line.data() + start, static_cast<std::size_t>(length) + 1, format, args);
+    va_end(args);
+    line.resize(start + static_cast<std::size_t>(length));
+}
 
 bool is_valid_utf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
