@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QSize>
 
+#include "numeric/verification.h"
 #include "engine/tables.h"
 
 class QApplication;
@@ -72,6 +73,8 @@ public:
     EngineTables& tables() { return *tables_; }
     /// The windows as the analysis run sees them.
     WindowHost& host() { return *host_; }
+    /// The numerical check of every analysis, before its success line.
+    NumericalVerification& verification() { return verification_; }
 
 private:
     std::unique_ptr<EngineTables> tables_;
@@ -84,6 +87,7 @@ private:
     std::unique_ptr<TForm5> form5_;
     std::unique_ptr<TForm6> form6_;
     std::unique_ptr<WindowHost> host_;
+    NumericalVerification verification_;
 };
 
 }  // namespace quorvat

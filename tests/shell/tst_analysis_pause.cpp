@@ -74,6 +74,7 @@ private slots:
     void results_listing_and_proposed_plot_file();
     void smaller_second_run_offers_only_its_own_variables();
     void log_shows_every_line_of_a_run_with_every_listing();
+    void windows_1252_and_utf8_names_show_as_their_characters();
 };
 
 void TestAnalysisPause::pause_shows_the_variables_and_applies_the_options() {
@@ -367,6 +368,35 @@ void TestAnalysisPause::log_shows_every_line_of_a_run_with_every_listing() {
     QVERIFY(expected.size() > 500);
     QString why;
     QVERIFY2(same_log(log_since(shell, first), expected, why), qPrintable(why));
+}
+
+void TestAnalysisPause::windows_1252_and_utf8_names_show_as_their_characters() {
+    ScratchDir dir;
+    // "nó" and "ação" in Windows-1252 bytes; "pé" in UTF-8 in a file of its own.
+    std::string latin = dir.write("latin.net", "t\nI1 0 n\xF3 1 DEGRAU\nR1 n\xF3 a\xE7\xE3o 1\nC1 a\xE7\xE3o 0 1\n");
+    std::string utf8 = dir.write("utf8.net", "t\nI1 0 pé 1 DEGRAU\nR1 pé 0 1\n");
+    Shell shell;
+    ScriptedOpenDialog& dialog = script_netlist_dialog(shell, latin);
+    QStringList items;
+    auto read_items = [&](TForm2& form2, TForm3& form3) {
+        items.clear();
+        for (int i = 0; i < form3.LBsel->count(); ++i) items << form3.LBsel->item(i)->text();
+        press_aplicar(form2, form3);
+    };
+    {
+        PauseAnswer answer(shell, read_items);
+        shell.form1().Abrir1Click();
+        QVERIFY(answer.answered());
+    }
+    QCOMPARE(items, QStringList({QString::fromUtf8("nó"), QString::fromUtf8("ação")}));
+    QVERIFY(shell.form1().log_lines().contains(QString::fromUtf8("R1 nó ação 1")));
+    QVERIFY(shell.form1().log_lines().contains(QString::fromUtf8("2: ação")));
+    dialog.answer = utf8;
+    PauseAnswer answer(shell, read_items);
+    shell.form1().Abrir1Click();
+    QVERIFY(answer.answered());
+    QCOMPARE(items, QStringList({QString::fromUtf8("pé")}));
+    QVERIFY(shell.form1().log_lines().contains(QString::fromUtf8("R1 pé 0 1")));
 }
 
 QUORVAT_SHELL_TEST_MAIN(TestAnalysisPause)
