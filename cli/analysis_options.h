@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "engine/analysis_host.h"
 #include "engine/analysis_run.h"
+#include "numeric/verification.h"
 
 namespace quorvat::cli {
 
@@ -25,7 +26,11 @@ bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& hel
 
 extern const char* const analysis_usage;
 
-/// Runs the analysis of flags.netlist, its log on out; the exit status of "analisar".
+/// Whether every variable of the report is within tolerance (a NaN error is not).
+bool within_tolerance(const VerificationReport& report, double tolerance);
+
+/// Runs the analysis of flags.netlist, its log on out, with the exact solver as the
+/// elimination's reference; the exit status of "analisar" before the verification.
 int run_cli_analysis(const AnalysisFlags& flags, ResultCheck* check, std::ostream& out, std::ostream& err);
 
 }  // namespace quorvat::cli

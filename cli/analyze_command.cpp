@@ -8,6 +8,7 @@
 #include "engine/scanner.h"
 #include "engine/tables.h"
 #include "engine/text.h"
+#include "exact/exact_reference.h"
 #include "numeric/verification.h"
 
 namespace quorvat::cli {
@@ -29,9 +30,15 @@ const char* const analysis_usage =
     "  --dispersao TEXTO  Dispersão de coeficientes (padrão 1e12)\n"
     "  --zero TEXTO       Menor valor não nulo (padrão 1e-12)\n"
     "  --selecionar LISTA variáveis a listar, por exemplo 1,3\n"
+    "  --exato            Cálculo exato: resolve o sistema em aritmética exata, sem a\n"
+    "                     eliminação em ponto flutuante\n"
+    "\n"
+    "Sem --exato, a eliminação em ponto flutuante é conferida com a solução exata e,\n"
+    "quando falha ou fica imprecisa, os resultados exatos tomam o seu lugar.\n"
     "\n"
     "Código de saída: 0 análise terminada com sucesso; 1 a análise parou com uma\n"
-    "mensagem no log; 2 erro de uso; 3 erro de ponto flutuante.\n";
+    "mensagem no log; 2 erro de uso; 3 erro de ponto flutuante; 4 algum resultado\n"
+    "gravado difere da solução de referência.\n";
 
 namespace {
 
@@ -86,7 +93,7 @@ bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& hel
         static const std::pair<const char*, AnalysisOption> on[] = {
             {"--estampas", AnalysisOption::list_stamps},   {"--passos", AnalysisOption::steps},
             {"--detalhes", AnalysisOption::details},       {"--condensar", AnalysisOption::pivotal_condensation},
-            {"--final", AnalysisOption::final_system},
+            {"--final", AnalysisOption::final_system},     {"--exato", AnalysisOption::exact},
         };
         for (const auto& [flag, option] : on)
             if (word == flag) {
@@ -140,9 +147,10 @@ bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& hel
 int run_cli_analysis(const AnalysisFlags& flags, ResultCheck* check, std::ostream& out, std::ostream& err) {
     auto tables = std::make_unique<EngineTables>();
     CliHost host(flags, out);
+    exact::ExactReference exact;
     try {
         fp_clear();
-        bool success = run_analysis(*tables, host, check);
+        bool success = run_analysis(*tables, host, check, &exact);
         out.flush();
         return success ? 0 : 1;
     } catch (const FloatingPointFault& fault) {
@@ -164,7 +172,15 @@ int analyze_command(const Arguments& args, std::ostream& out, std::ostream& err)
         return 0;
     }
     NumericalVerification verification;
-    return run_cli_analysis(flags, &verification, out, err);
+    int status = run_cli_analysis(flags, &verification, out, err);
+    if (status == 0 && !within_tolerance(verification.last_report(), verification_tolerance)) return 4;
+    return status;
+}
+
+bool within_tolerance(const VerificationReport& report, double tolerance) {
+    for (const VariableCheck& v : report.variables)
+        if (!(v.error <= tolerance)) return false;
+    return true;
 }
 
 }  // namespace quorvat::cli

@@ -17,6 +17,7 @@ enum class AnalysisOption {
     steps,                 // CBpassos "Listar passos"
     pivotal_condensation,  // CBcondensar "Usar condensação pivotal"
     final_system,          // CBfinal "Ver sistema resolvido"
+    exact,                 // CBexato "Cálculo exato"
 };
 
 /// The two numbers that "Aplicar" stores.

@@ -37,6 +37,60 @@ bool end_before_pause(AnalysisHost& host) {
     return false;
 }
 
+// The exact solution; false (message logged) unless it was obtained.
+bool solved_exactly(EngineTables& tables, AnalysisHost& host, ExactSolver& exact) {
+    switch (exact.solve(tables, host)) {
+        case ExactSolver::Outcome::solved:
+            return true;
+        case ExactSolver::Outcome::singular:
+            log_message(host, "O sistema é singular em aritmética exata. Circuito sem solução.");
+            return false;
+        case ExactSolver::Outcome::refused:
+            break;
+    }
+    return false;
+}
+
+// The solution and its adjusted results in num and den. The elimination runs unless the
+// exact option is checked; where it fails, or its results differ from the exact ones,
+// the exact results take its place. Returns false (cause logged) when there is none.
+bool solve(EngineTables& tables, AnalysisHost& host, ExactSolver* exact) {
+    tables.exact_available = false;
+    tables.results_exact = false;
+    if (exact && host.checked(AnalysisOption::exact)) {
+        log_message(host, "Cálculo em aritmética exata.");
+        if (!solved_exactly(tables, host, *exact)) return false;
+        use_exact_results(tables);
+        return true;
+    }
+    if (!solve_system(tables, host) || !adjust_results(tables, host)) {
+        // The elimination's own message is logged; the system may still be regular.
+        if (!exact || exact->solve(tables, host) != ExactSolver::Outcome::solved) return false;
+        log_message(host,
+                    "A eliminação em ponto flutuante falhou; o sistema tem solução e foi resolvido em aritmética exata.");
+        use_exact_results(tables);
+        return true;
+    }
+    if (!exact) return true;
+    fp_check();
+    ExactSolver::Outcome outcome = exact->solve(tables, host);
+    if (outcome == ExactSolver::Outcome::singular) {
+        // The elimination divided by rounding residues: its results mean nothing.
+        log_message(host, "O sistema é singular em aritmética exata. Circuito sem solução.");
+        return false;
+    }
+    if (outcome != ExactSolver::Outcome::solved) return true;
+    double error = exact->difference(tables);
+    if (!(error <= exact_tolerance)) {
+        log_message(host,
+                    "A eliminação em ponto flutuante ficou imprecisa (erro relativo %.1e); resultados recalculados em "
+                    "aritmética exata.",
+                    error);
+        use_exact_results(tables);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string netlist_path_for(const std::string& file_name) {
@@ -49,7 +103,7 @@ std::string base_name_for(const std::string& path) {
     return dot == std::string::npos ? path : path.substr(0, dot);
 }
 
-bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check) {
+bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check, ExactSolver* exact) {
     CLocaleScope c_numbers;  // the listings and the result files, whatever the locale
     fp_clear();  // flags the open dialog's own code may have raised are not the run's
     host.log({});
@@ -98,7 +152,7 @@ bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check) 
     log_message(host, "Calculando...");
     stamp_elements(tables, host);
     prepare_system(tables);
-    if (!solve_system(tables, host)) {
+    if (!solve(tables, host, exact)) {
         log_message(host, "Cálculo interrompido.");
         return false;
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/analysis_host.h"
+#include "engine/exact_hook.h"
 #include "engine/tables.h"
 
 namespace quorvat {
@@ -19,8 +20,11 @@ public:
 
 /// Runs one analysis through host, reporting every step in its log. Returns true when it
 /// ended with "Análise terminada com sucesso.". Throws FloatingPointFault when a
-/// floating-point fault abandons it; the log keeps what was written before.
-bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check = nullptr);
+/// floating-point fault abandons it; the log keeps what was written before. With an
+/// exact solver, results that the elimination gets wrong, or cannot get, are replaced
+/// by the exact ones, and the "exact" option skips the elimination.
+bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check = nullptr,
+                  ExactSolver* exact = nullptr);
 
 /// The netlist path for a chosen file name: ".net" appended when the file-name part
 /// (after the last '/') holds no '.'.

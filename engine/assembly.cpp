@@ -5,6 +5,7 @@
 
 #include "engine/text.h"
 #include "engine/fp_fault.h"
+#include "engine/stamp_rules.h"
 
 namespace quorvat {
 
@@ -16,98 +17,20 @@ bool too_many_variables(EngineTables& tables, LogSink& log) {
     return true;
 }
 
-// s^0 coefficient of entry (r, c).
-double& g(EngineTables& tables, int r, int c) { return tables.stamp[r][c].c0; }
-// s^1 coefficient of entry (r, c).
-double& s(EngineTables& tables, int r, int c) { return tables.stamp[r][c].c1; }
-// Coefficient of s^power of entry (r, c).
-double& coefficient(EngineTables& tables, int r, int c, int power) {
-    return power == 1 ? s(tables, r, c) : g(tables, r, c);
-}
-
-// Impulse sources (type 'I') stand in the s^1 coefficient, steps ('D') in s^0.
-int source_power(const ElementRecord& e) { return e.y == 'I' ? 1 : 0; }
-
-void stamp(EngineTables& tables, const ElementRecord& e) {
-    const int rhs = tables.variable_count + 1;
-    const int a = e.a, b = e.b, c = e.c, d = e.d, x = e.x, y = e.y;
-    const double v = e.value, w = e.second_value;
-    switch (e.kind()) {
-        case 'R':
-            stamp_conductance(tables, a, b, a, b, 1.0 / v);
-            break;
-        case 'G':
-            stamp_conductance(tables, a, b, c, d, v);
-            break;
-        case 'C':
-            stamp_capacitance(tables, a, b, a, b, v);
-            stamp_source(tables, b, a, v * w, 1);
-            break;
-        case 'I':
-            stamp_source(tables, a, b, v, source_power(e));
-            break;
-        case 'V':
-            g(tables, a, x) += 1;
-            g(tables, b, x) -= 1;
-            g(tables, x, a) += 1;
-            g(tables, x, b) -= 1;
-            coefficient(tables, x, rhs, source_power(e)) += v;
-            break;
-        case 'E':
-            g(tables, a, x) += 1;
-            g(tables, b, x) -= 1;
-            g(tables, x, a) += 1;
-            g(tables, x, b) -= 1;
-            g(tables, x, c) -= v;
-            g(tables, x, d) += v;
-            break;
-        case 'F':
-            g(tables, a, x) += v;
-            g(tables, b, x) -= v;
-            g(tables, c, x) += 1;
-            g(tables, d, x) -= 1;
-            g(tables, x, c) += 1;
-            g(tables, x, d) -= 1;
-            break;
-        case 'H':
-            g(tables, a, x) += 1;
-            g(tables, b, x) -= 1;
-            g(tables, c, y) += 1;
-            g(tables, d, y) -= 1;
-            g(tables, x, a) += 1;
-            g(tables, x, b) -= 1;
-            g(tables, y, c) += 1;
-            g(tables, y, d) -= 1;
-            g(tables, x, y) -= v;
-            break;
-        case 'O':
-            g(tables, a, x) += 1;
-            g(tables, b, x) -= 1;
-            g(tables, x, c) += 1;
-            g(tables, x, d) -= 1;
-            break;
-        case 'L':
-            g(tables, a, x) += 1;
-            g(tables, b, x) -= 1;
-            g(tables, x, a) -= 1;
-            g(tables, x, b) += 1;
-            s(tables, x, x) += v;
-            s(tables, x, rhs) += v * w;
-            break;
-        case 'K': {
-            // x and y are the extra currents of the two inductors, w the mutual inductance.
-            const double first_current = tables.elements[a].second_value;
-            const double second_current = tables.elements[b].second_value;
-            s(tables, x, y) += w;
-            s(tables, y, x) += w;
-            s(tables, x, rhs) += w * second_current;
-            s(tables, y, rhs) += w * first_current;
-            break;
-        }
-        default:
-            break;
+// The floating-point assembly: each term rounded as computed, added to the StampMatrix.
+struct DoubleStamp {
+    EngineTables& tables;
+    void add(int r, int c, int power, int sign, const StampTerm& t) {
+        const double value = t.kind == StampTerm::reciprocal ? 1.0 / t.v
+                             : t.kind == StampTerm::product  ? t.v * t.w
+                                                             : t.v;
+        double& entry = power == 1 ? tables.stamp[r][c].c1 : tables.stamp[r][c].c0;
+        if (sign > 0)
+            entry += value;
+        else
+            entry -= value;
     }
-}
+};
 
 }  // namespace
 
@@ -153,30 +76,11 @@ void stamp_elements(EngineTables& tables, AnalysisHost& host) {
         }
     for (int j = 1; j <= tables.element_count; ++j) {
         const ElementRecord& e = tables.elements[j];
-        stamp(tables, e);
+        DoubleStamp target{tables};
+        stamp_element(target, tables, e);
         fp_check();  // a resistor of 0 ohms divides by zero here
         if (host.checked(AnalysisOption::list_stamps)) list_stamp_matrix(tables, host, e.name);
     }
-}
-
-void stamp_conductance(EngineTables& tables, int a, int b, int c, int d, double v) {
-    g(tables, a, c) += v;
-    g(tables, b, d) += v;
-    g(tables, a, d) -= v;
-    g(tables, b, c) -= v;
-}
-
-void stamp_capacitance(EngineTables& tables, int a, int b, int c, int d, double v) {
-    s(tables, a, c) += v;
-    s(tables, b, d) += v;
-    s(tables, a, d) -= v;
-    s(tables, b, c) -= v;
-}
-
-void stamp_source(EngineTables& tables, int a, int b, double v, int power) {
-    const int rhs = tables.variable_count + 1;
-    coefficient(tables, a, rhs, power) -= v;
-    coefficient(tables, b, rhs, power) += v;
 }
 
 void append_stamp_entry(std::string& line, double c0, double c1) {

@@ -19,10 +19,6 @@ bool number_variables(EngineTables& tables, LogSink& log);
 /// fault (a resistor of 0 ohms).
 void stamp_elements(EngineTables& tables, AnalysisHost& host);
 
-void stamp_conductance(EngineTables& tables, int a, int b, int c, int d, double v);
-void stamp_capacitance(EngineTables& tables, int a, int b, int c, int d, double v);
-void stamp_source(EngineTables& tables, int a, int b, double v, int power);
-
 /// Logs "Sistema após a estampa de %s" and rows 1..n of the system, columns 1..n+1.
 void list_stamp_matrix(const EngineTables& tables, LogSink& log, std::string_view name);
 

@@ -63,14 +63,25 @@ bool write_file(LogSink& log, const std::string& file_name, const ResultPolynomi
 
 }  // namespace
 
-bool write_results(EngineTables& tables, AnalysisHost& host) {
-    host.set_results_listable(true);
+bool adjust_results(EngineTables& tables, AnalysisHost& host) {
     if (!integrate(tables, host)) {
-        // Some results are adjusted and some not: they must not be listed later.
-        host.set_results_listable(false);
+        host.set_results_listable(false);  // half-adjusted results are never offered
         return false;
     }
     if (host.checked(AnalysisOption::normalise)) normalise(tables);
+    return true;
+}
+
+void use_exact_results(EngineTables& tables) {
+    for (int k = 1; k <= tables.variable_count; ++k) {
+        tables.num[k] = tables.exact_num[k];
+        tables.den[k] = tables.exact_den[k];
+    }
+    tables.results_exact = true;
+}
+
+bool write_results(EngineTables& tables, AnalysisHost& host) {
+    host.set_results_listable(true);
     list_selected_results(tables, host);
 
     const std::string& base = tables.base_name;

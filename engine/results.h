@@ -1,5 +1,6 @@
 // The result stage: the integration adjustment (division by s), normalisation, the
-// listing of the selected variables and the polynomial files "%s.n%d" and "%s.d%d".
+// choice of the exact results, the listing of the selected variables and the
+// polynomial files "%s.n%d" and "%s.d%d".
 #pragma once
 
 #include "engine/analysis_host.h"
@@ -7,8 +8,15 @@
 
 namespace quorvat {
 
-/// Runs the result stage after a successful solution, up to and including the proposed
-/// plot file name; returns false (message logged) when the run must end without success.
+/// The integration adjustment of every variable and, when asked, the normalisation.
+/// Returns false (message logged) when a denominator would exceed the maximum order.
+bool adjust_results(EngineTables& tables, AnalysisHost& host);
+
+/// Makes the exact solution the run's results (they need no adjustment).
+void use_exact_results(EngineTables& tables);
+
+/// Lists the selected variables and writes the result files, up to and including the
+/// proposed plot file name; returns false (message logged) when a file cannot be written.
 bool write_results(EngineTables& tables, AnalysisHost& host);
 
 /// "Listar resultados": the numerator and denominator of every selected variable.

@@ -56,6 +56,12 @@ struct EngineTables {
     // Results, index 1..variable_count
     ResultPolynomial num[matrix_rows];
     ResultPolynomial den[matrix_rows];
+    // The exact solution of the same system, when one was computed; results_exact when
+    // num and den are that solution.
+    ResultPolynomial exact_num[matrix_rows];
+    ResultPolynomial exact_den[matrix_rows];
+    bool exact_available = false;
+    bool results_exact = false;
 
     PolyArithmetic arithmetic;
 

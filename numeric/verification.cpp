@@ -62,6 +62,27 @@ std::vector<double> natural_frequencies(const Pencil& p) {
     return moduli;
 }
 
+// x(s) / s from the assembled system by complex LU (the same integration adjustment as
+// the results); false where the system is singular or not a number.
+bool direct_values(const Pencil& p, Complex s, Eigen::VectorXcd& values) {
+    Eigen::MatrixXcd a = p.a0.cast<Complex>() + s * p.a1.cast<Complex>();
+    Eigen::VectorXcd b = p.b0.cast<Complex>() + s * p.b1.cast<Complex>();
+    Eigen::PartialPivLU<Eigen::MatrixXcd> lu(a);
+    if (!(lu.rcond() > 1e-14)) return false;
+    values = lu.solve(b) / s;
+    return true;
+}
+
+// The exact results at s; false where one of them has a pole there.
+bool exact_values(const EngineTables& tables, Complex s, Eigen::VectorXcd& values) {
+    for (int k = 1; k <= tables.variable_count; ++k) {
+        Complex den = evaluate(tables.exact_den[k], s);
+        if (den == 0.0 || !std::isfinite(std::abs(den))) return false;
+        values(k - 1) = tables.exact_num[k].Cte * evaluate(tables.exact_num[k], s) / den;
+    }
+    return true;
+}
+
 std::vector<double> log_spaced(double low, double high, int count) {
     std::vector<double> points;
     for (int i = 0; i < count; ++i) points.push_back(low * std::pow(high / low, double(i) / (count - 1)));
@@ -87,15 +108,11 @@ VerificationReport verify_results(const EngineTables& tables) {
     std::vector<double> largest_difference(n, 0.0), largest_direct(n, 0.0), largest_polynomial(n, 0.0);
     for (double w : test_frequencies(tables)) {
         Complex s(0.0, w);
-        Eigen::MatrixXcd a = p.a0.cast<Complex>() + s * p.a1.cast<Complex>();
-        Eigen::VectorXcd b = p.b0.cast<Complex>() + s * p.b1.cast<Complex>();
-        Eigen::PartialPivLU<Eigen::MatrixXcd> lu(a);
-        double rcond = lu.rcond();
-        if (!(rcond > 1e-14)) continue;  // singular here (or not a number): skip the point
-        Eigen::VectorXcd x = lu.solve(b);
+        Eigen::VectorXcd reference(n);
+        if (!(tables.exact_available ? exact_values(tables, s, reference) : direct_values(p, s, reference))) continue;
         report.frequencies.push_back(w);
         for (int k = 1; k <= n; ++k) {
-            Complex direct = x(k - 1) / s;  // the same integration adjustment as the results
+            Complex direct = reference(k - 1);
             Complex from_polynomials =
                 (tables.num[k].Cte / tables.den[k].Cte) * evaluate(tables.num[k], s) / evaluate(tables.den[k], s);
             double difference = std::abs(from_polynomials - direct);

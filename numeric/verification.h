@@ -26,8 +26,9 @@ struct VerificationReport {
     std::vector<VariableCheck> variables;
 };
 
-/// Checks num/den of variables 1..n against the StampMatrix. The floating-point flags
-/// are left as they were.
+/// Checks num/den of variables 1..n against the exact results when the run computed
+/// them, else against the StampMatrix solved by complex LU. The floating-point flags are
+/// left as they were.
 VerificationReport verify_results(const EngineTables& tables);
 
 /// The test frequencies: about 16 points log-spaced from a hundredth of the smallest to a

@@ -146,7 +146,7 @@ void TForm1::Abrir1Click() {
     quorvat::run_command([this] {
         quorvat::LogFlushGuard flush(log_);
         if (!open_dialog_->execute()) return;
-        quorvat::run_analysis(shell_.tables(), shell_.host(), &shell_.verification());
+        quorvat::run_analysis(shell_.tables(), shell_.host(), &shell_.verification(), &shell_.exact_solver());
     });
 }
 

@@ -45,13 +45,14 @@ TForm2::TForm2(quorvat::Shell& shell) : QWidget(nullptr, Qt::Window), shell_(she
     Label2 = place(this, new QLabel(QStringLiteral("Menor valor não nulo")), "Label2", 8, 120, 100, 13);
     Ezero = place(this, new QLineEdit(QStringLiteral("1e-12")), "Ezero", 144, 112, 121, 21);
     Button1 = place(this, new QPushButton(QStringLiteral("Aplicar")), "Button1", 224, 144, 75, 25);
+    CBexato = new_check_box(this, "CBexato", QStringLiteral("Cálculo exato"), 8, 150, 129);
     CBnorm->setChecked(true);
     for (QWidget* control : std::initializer_list<QWidget*>{CBestampas, CBcondensar, CBnorm, CBdetalhes, CBpassos,
-                                                            CBfinal, Label1, Label2, Button1})
+                                                            CBfinal, CBexato, Label1, Label2, Button1})
         quorvat::fit_to_text(*control);
 
     // The focus order of the design: Aplicar first, then down the form.
-    QWidget* order[] = {Button1, CBestampas, CBnorm, Edisp, CBdetalhes, CBpassos, Ezero, CBcondensar, CBfinal};
+    QWidget* order[] = {Button1, CBestampas, CBnorm, Edisp, CBdetalhes, CBpassos, Ezero, CBcondensar, CBfinal, CBexato};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
     for (QLabel* label : {Label1, Label2}) label->setFocusPolicy(Qt::NoFocus);
     Button1->setFocus();
@@ -68,6 +69,7 @@ QCheckBox* TForm2::check_box(quorvat::AnalysisOption option) const {
     case AnalysisOption::steps: return CBpassos;
     case AnalysisOption::pivotal_condensation: return CBcondensar;
     case AnalysisOption::final_system: return CBfinal;
+    case AnalysisOption::exact: return CBexato;
     }
     return CBnorm;
 }

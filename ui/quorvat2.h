@@ -26,6 +26,7 @@ public:
     QCheckBox* CBdetalhes;
     QCheckBox* CBpassos;
     QCheckBox* CBfinal;
+    QCheckBox* CBexato;
     QLabel* Label1;
     QLineEdit* Edisp;
     QLabel* Label2;

@@ -8,8 +8,9 @@
 #include <QFont>
 #include <QSize>
 
-#include "numeric/verification.h"
 #include "engine/tables.h"
+#include "exact/exact_reference.h"
+#include "numeric/verification.h"
 
 class QApplication;
 class QWidget;
@@ -75,6 +76,8 @@ public:
     WindowHost& host() { return *host_; }
     /// The numerical check of every analysis, before its success line.
     NumericalVerification& verification() { return verification_; }
+    /// The exact solution that corrects, or replaces, the elimination.
+    exact::ExactReference& exact_solver() { return exact_; }
 
 private:
     std::unique_ptr<EngineTables> tables_;
@@ -88,6 +91,7 @@ private:
     std::unique_ptr<TForm6> form6_;
     std::unique_ptr<WindowHost> host_;
     NumericalVerification verification_;
+    exact::ExactReference exact_;
 };
 
 }  // namespace quorvat

@@ -54,7 +54,7 @@ struct Stage {
     }
     ResultPolynomial& num(int k) { return tables->num[k]; }
     ResultPolynomial& den(int k) { return tables->den[k]; }
-    bool write() { return write_results(*tables, host); }
+    bool write() { return adjust_results(*tables, host) && write_results(*tables, host); }
     std::string file(const std::string& suffix) const { return read_file(base + suffix); }
     bool exists(const std::string& suffix) const { return fs::exists(base + suffix); }
     std::size_t index_of(const std::string& line) const {

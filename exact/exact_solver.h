@@ -1,0 +1,43 @@
+// Exact network functions: the solution of an integer polynomial system A(s) x = b(s)
+// by Cramer's rule, each variable's transform X_k(s) = x_k(s) / s reduced to lowest terms.
+#pragma once
+
+#include <vector>
+
+#include <flint/fmpz_poly_mat.h>
+
+#include "engine/polynomial.h"
+#include "engine/tables.h"
+#include "exact/flint_handles.h"
+
+namespace quorvat::exact {
+
+/// numerator / denominator in lowest terms, the denominator's leading coefficient
+/// positive; the zero function is 0 / 1.
+struct RationalFunction {
+    IntPoly numerator;
+    IntPoly denominator;
+};
+
+struct ExactSolution {
+    bool singular = false;                   // det A(s) is the zero polynomial
+    std::vector<RationalFunction> variables; // variable k at index k - 1
+};
+
+/// Solves a (n x n) x = b (n x 1) exactly, for any n, and divides every x_k by s.
+ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b);
+
+/// Stamps the engine's elements exactly and solves the system they make.
+ExactSolution solve_exact(const EngineTables& tables);
+
+/// The coefficients of p / divisor in ascending powers, each the double nearest to the
+/// exact quotient. False when one does not fit a double.
+bool rounded_quotients(const IntPoly& p, const fmpz_t divisor, std::vector<double>& out);
+
+/// f in the form of the result files: the denominator monic with Cte 1, the numerator
+/// monic with the gain in its Cte (0 over 1 for the zero function), every number the
+/// double nearest to its exact value. False when a number does not fit a double or a
+/// degree exceeds the maximum order.
+bool to_result_polynomials(const RationalFunction& f, ResultPolynomial& num, ResultPolynomial& den);
+
+}  // namespace quorvat::exact
