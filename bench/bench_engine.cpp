@@ -14,60 +14,13 @@
 #include "engine/fp_fault.h"
 #include "engine/solver.h"
 #include "engine/tables.h"
+#include "bench/bench_support.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace quorvat;
-
-// A host that answers the options pause at once with the dialog's defaults (only
-// normalisation checked) and counts the log lines instead of showing them.
-class BenchHost : public AnalysisHost {
-public:
-    explicit BenchHost(std::string netlist) : netlist_(std::move(netlist)) {}
-
-    long lines = 0;
-
-    void log(std::string_view) override { ++lines; }
-    std::string netlist_file_name() override { return netlist_; }
-    bool checked(AnalysisOption option) override { return option == AnalysisOption::normalise; }
-    bool wait_for_options(const std::vector<std::string>&, NumericOptions& numbers) override {
-        numbers.coefficient_dispersion = 1e12;
-        numbers.zero_threshold = 1e-12;
-        return true;
-    }
-    bool selected(int) override { return false; }
-    void set_results_listable(bool) override {}
-    void enable_variables_menu() override {}
-    void propose_plot_file(const std::string&) override {}
-
-private:
-    std::string netlist_;
-};
-
-// A scratch folder for the result files; its name holds no '.', so the base name of the
-// results stays inside it.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::random_device device;
-        do path_ = fs::temp_directory_path() / ("quorvat-bench-" + std::to_string(device()));
-        while (!fs::create_directory(path_));
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    // Copies an example netlist into the folder and returns the copy's path.
-    std::string copy_example(const std::string& name) const {
-        fs::path target = path_ / name;
-        fs::copy_file(fs::path(QUORVAT_SOURCE_DIR) / "examples" / name, target, fs::copy_options::overwrite_existing);
-        return target.string();
-    }
-
-private:
-    fs::path path_;
-};
+using quorvat::bench::BenchHost;
+using quorvat::bench::ScratchFolder;
 
 void run_once(EngineTables& tables, BenchHost& host) {
     fp_clear();

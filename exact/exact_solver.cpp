@@ -6,10 +6,14 @@
 #include <mpfr.h>
 
 #include "exact/exact_system.h"
+#include "exact/multimodular.h"
 
 namespace quorvat::exact {
 
 namespace {
+
+// Above this bound on the coefficients (bits), the multimodular solution is the faster.
+constexpr long multimodular_threshold_bits = 2000;
 
 // x_k / s in lowest terms, from A x = den b: x_k = column entry / den.
 RationalFunction reduced(const fmpz_poly_struct* solution, const fmpz_poly_struct* den) {
@@ -75,34 +79,41 @@ bool monic_result(const IntPoly& p, const fmpz_t divisor, ResultPolynomial& out)
 
 }  // namespace
 
-ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b) {
+ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method) {
     ExactSolution result;
     const slong n = fmpz_poly_mat_nrows(a);
-    fmpz_poly_mat_t x;
-    fmpz_poly_mat_init(x, n, 1);
+    if (n == 0) return result;
+    if (method == Method::automatic)
+        method = cramer_bound_bits(a, b) > multimodular_threshold_bits ? Method::multimodular : Method::fraction_free;
     IntPoly den;
-    if (n == 0) {
-        fmpz_poly_mat_clear(x);
-        return result;
-    }
-    if (!fmpz_poly_mat_solve_fflu(x, den.get(), a, b)) {
-        result.singular = true;
+    std::vector<IntPoly> numerators;
+    if (method == Method::multimodular) {
+        result.singular = !solve_multimodular(a, b, den, numerators);
     } else {
-        result.variables.reserve(n);
-        for (slong k = 0; k < n; ++k) result.variables.push_back(reduced(fmpz_poly_mat_entry(x, k, 0), den.get()));
+        fmpz_poly_mat_t x;
+        fmpz_poly_mat_init(x, n, 1);
+        result.singular = !fmpz_poly_mat_solve_fflu(x, den.get(), a, b);
+        if (!result.singular)
+            for (slong k = 0; k < n; ++k) {
+                numerators.emplace_back();
+                fmpz_poly_set(numerators.back().get(), fmpz_poly_mat_entry(x, k, 0));
+            }
+        fmpz_poly_mat_clear(x);
     }
-    fmpz_poly_mat_clear(x);
+    if (result.singular) return result;
+    result.variables.reserve(n);
+    for (slong k = 0; k < n; ++k) result.variables.push_back(reduced(numerators[k].get(), den.get()));
     return result;
 }
 
-ExactSolution solve_exact(const EngineTables& tables) {
+ExactSolution solve_exact(const EngineTables& tables, Method method) {
     const int n = tables.variable_count;
     RationalPencil pencil = assemble_exact(tables);
     fmpz_poly_mat_t a, b;
     fmpz_poly_mat_init(a, n, n);
     fmpz_poly_mat_init(b, n, 1);
     pencil.to_integers(a, b);
-    ExactSolution result = solve_integer_system(a, b);
+    ExactSolution result = solve_integer_system(a, b, method);
     fmpz_poly_mat_clear(a);
     fmpz_poly_mat_clear(b);
     return result;

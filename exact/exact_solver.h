@@ -24,11 +24,16 @@ struct ExactSolution {
     std::vector<RationalFunction> variables; // variable k at index k - 1
 };
 
+/// How the system is solved: by fraction-free elimination, by evaluation and
+/// interpolation modulo primes, or by the one that suits the size of the coefficients.
+enum class Method { automatic, fraction_free, multimodular };
+
 /// Solves a (n x n) x = b (n x 1) exactly, for any n, and divides every x_k by s.
-ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b);
+ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b,
+                                   Method method = Method::automatic);
 
 /// Stamps the engine's elements exactly and solves the system they make.
-ExactSolution solve_exact(const EngineTables& tables);
+ExactSolution solve_exact(const EngineTables& tables, Method method = Method::automatic);
 
 /// The coefficients of p / divisor in ascending powers, each the double nearest to the
 /// exact quotient. False when one does not fit a double.
