@@ -12,6 +12,7 @@
 #include "engine/analysis_run.h"
 #include "engine/fp_fault.h"
 #include "engine/scanner.h"
+#include "exact/exact_reference.h"
 #include "numeric/verification.h"
 #include "support/fake_host.h"
 #include "support/test_files.h"
@@ -28,11 +29,12 @@ struct Analysis {
     NumericalVerification verification;
     bool ok = false;
 
-    Analysis(const ScratchDir& dir, const std::string& netlist, const std::string& dispersion = "1e12") {
+    Analysis(const ScratchDir& dir, const std::string& netlist, const std::string& dispersion = "1e12",
+             ExactSolver* exact = nullptr) {
         host.file_name = dir.write("circuito.net", netlist);
         host.dispersion_text = dispersion;
         fp_clear();
-        ok = run_analysis(*tables, host, &verification);
+        ok = run_analysis(*tables, host, &verification, exact);
     }
     double worst_error() const {
         double worst = 0;
@@ -117,7 +119,8 @@ TEST(Examples, EveryExampleVerifiesAndMatchesItsStatedFigure) {
         ++examples;
         std::string text = testing::read_file(entry.path().string());
         ScratchDir dir;
-        Analysis a(dir, text);
+        exact::ExactReference reference;  // some examples need the exact solution
+        Analysis a(dir, text, "1e12", &reference);
         SCOPED_TRACE(entry.path().filename().string());
         ASSERT_TRUE(a.ok) << a.host.text();
         EXPECT_LE(a.worst_error(), verification_tolerance);
