@@ -9,6 +9,7 @@
 namespace quorvat::cli {
 
 using Arguments = std::vector<std::string>;
+using CommandFunction = int (*)(const Arguments& args, std::ostream& out, std::ostream& err);
 
 /// quorvat-cli analisar: 0 success, 1 a logged failure, 2 usage, 3 floating-point fault.
 int analyze_command(const Arguments& args, std::ostream& out, std::ostream& err);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/analysis_run.h"
+#include "engine/c_locale.h"
 #include "engine/fp_fault.h"
 #include "exact/exact_reference.h"
 #include "exact/exact_solver.h"
@@ -94,6 +95,7 @@ TEST(ExactSolver, KnownSolutions) {
 // Random circuits of every element kind, 1 to 25 variables, values near 1: both exact
 // methods agree, and the results agree with the complex LU of the same system.
 TEST(ExactSolver, AgreesWithTheComplexLUOnRandomCircuits) {
+    CLocaleScope c_numbers;  // the netlists are written with full stops
     ScratchDir dir;
     std::mt19937 random(2026);
     int solved = 0;

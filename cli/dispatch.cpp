@@ -1,0 +1,81 @@
+#include "cli/dispatch.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace quorvat::cli {
+
+const char* const painting_executable = "quorvat-cli-grafico";
+
+namespace {
+
+const char* const usage =
+    "Uso: quorvat-cli COMANDO [opções] ARQUIVOS\n"
+    "\n"
+    "Comandos:\n"
+    "  analisar   analisa um netlist e grava os polinômios de cada variável\n"
+    "  verificar  analisa e compara cada variável com a solução numérica direta\n"
+    "  plotar     lê pares de arquivos de polinômios e traça a resposta em frequência\n"
+    "  raizes     mostra o ganho, os zeros e os polos de um par de arquivos\n"
+    "  exportar   escreve um par de arquivos para Python, MATLAB/Octave ou JSON\n"
+    "\n"
+    "\"quorvat-cli COMANDO --help\" explica cada comando.\n";
+
+// The painting executable: beside this one in the build tree, in the package's own
+// folder once installed.
+std::string painting_path() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (error) return painting_executable;
+    for (fs::path candidate : {self.parent_path() / painting_executable,
+                               self.parent_path() / ".." / "libexec" / "quorvat-mna" / painting_executable})
+        if (fs::exists(candidate, error)) return candidate.string();
+    return (self.parent_path() / painting_executable).string();
+}
+
+// Replaces this process by the painting executable with the same arguments.
+int hand_to_painting(int argc, char** argv) {
+    std::string path = painting_path();
+    std::vector<char*> arguments(argv, argv + argc);
+    arguments[0] = path.data();
+    arguments.push_back(nullptr);
+    std::cout.flush();
+    execv(path.c_str(), arguments.data());
+    std::cerr << "quorvat-cli: não foi possível executar " << path << ": " << std::strerror(errno) << "\n";
+    return 1;
+}
+
+}  // namespace
+
+int dispatch(int argc, char** argv, const PaintingCommands* painting) {
+    // The user's locale, as any program; every number the tool writes or reads still
+    // uses a full stop, because the engine and the writers format in the "C" locale.
+    std::setlocale(LC_ALL, "");
+    if (argc < 2) {
+        std::cerr << usage;
+        return 2;
+    }
+    std::string command = argv[1];
+    Arguments args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "ajuda") {
+        std::cout << usage;
+        return 0;
+    }
+    if (command == "analisar") return analyze_command(args, std::cout, std::cerr);
+    if (command == "verificar") return verify_command(args, std::cout, std::cerr);
+    if (command == "raizes") return roots_command(args, std::cout, std::cerr);
+    if (command == "exportar") return export_command(args, std::cout, std::cerr);
+    if (command == "plotar") return painting ? painting->plot(args, std::cout, std::cerr) : hand_to_painting(argc, argv);
+    std::cerr << "quorvat-cli: comando desconhecido: " << command << "\n\n" << usage;
+    return 2;
+}
+
+}  // namespace quorvat::cli
