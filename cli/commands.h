@@ -26,4 +26,7 @@ int export_command(const Arguments& args, std::ostream& out, std::ostream& err);
 /// quorvat-cli plotar: 0 success, 1 Plotar ended early, 2 usage.
 int plot_command(const Arguments& args, std::ostream& out, std::ostream& err);
 
+/// quorvat-cli tempo: x(t) of pairs of polynomial files; 4 when a check fails.
+int time_command(const Arguments& args, std::ostream& out, std::ostream& err);
+
 }  // namespace quorvat::cli
