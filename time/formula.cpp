@@ -30,9 +30,10 @@ struct Style {
     std::string times() const { return latex ? "\\," : "·"; }
     // v·t, with v = 1 and v = -1 written as t and -t.
     std::string rate(double v) const {
-        if (v == 1.0) return "t";
-        if (v == -1.0) return "-t";
-        return number(v) + (latex ? "t" : "·t");
+        std::string text = number(v);
+        if (text == "1") return "t";
+        if (text == "-1") return "-t";
+        return text + (latex ? "t" : "·t");
     }
     std::string power(int k) const {
         if (k == 0) return "";
@@ -114,7 +115,7 @@ std::string formula(const Expansion& e, const std::string& name, const Style& st
         if (i == 0) text += term.coefficient < 0 ? "-" : "";
         else text += term.coefficient < 0 ? " - " : " + ";
         if (term.body.empty()) text += style.number(magnitude);
-        else if (magnitude == 1.0) text += term.body;
+        else if (style.number(magnitude) == "1") text += term.body;
         else text += style.number(magnitude) + style.times() + term.body;
     }
     return text + (style.latex ? ", \\quad t \\ge 0" : ", para t ≥ 0");

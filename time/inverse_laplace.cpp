@@ -18,6 +18,7 @@ constexpr slong largest_precision = 16384;
 constexpr double table_tolerance = 1e-12;
 constexpr double merge_agreement = 1e-6;   // merged and separate roots must give the same x(t)
 constexpr int talbot_minimum_nodes = 48;
+constexpr double talbot_agreement = 1e-14;  // of the scale, between estimates with M and 2M nodes
 constexpr int talbot_maximum_nodes = 4000;
 
 double mid(arb_srcptr x) { return arf_get_d(arb_midref(x), ARF_RND_NEAR); }
@@ -213,7 +214,7 @@ TimeTable InverseLaplace::tabulate(const std::vector<double>& times) const {
     return table;
 }
 
-std::optional<double> InverseLaplace::talbot(double t) const {
+std::optional<double> InverseLaplace::talbot(double t, double scale) const {
     const Data& d = *data_;
     if (d.x.zero || fmpq_poly_is_zero(d.remainder) || !(t > 0.0)) return 0.0;
     // Poles right of the axis: invert X(s + a) and multiply by e^(a t).
@@ -229,7 +230,20 @@ std::optional<double> InverseLaplace::talbot(double t) const {
         r *= 1.2;
         if (2.5 * r * t > talbot_maximum_nodes) return std::nullopt;
     }
-    const slong nodes = static_cast<slong>(std::ceil(2.5 * r * t));
+    // The rule converges fast once the contour encloses the poles, but oscillations over
+    // many periods need more nodes: double them until two estimates agree.
+    long nodes = static_cast<long>(std::ceil(2.5 * r * t));
+    double previous = talbot_estimate(t, nodes, shift);
+    for (nodes *= 2; nodes <= talbot_maximum_nodes; nodes *= 2) {
+        double next = talbot_estimate(t, nodes, shift);
+        if (std::fabs(next - previous) <= talbot_agreement * scale) return next;
+        previous = next;
+    }
+    return std::nullopt;
+}
+
+double InverseLaplace::talbot_estimate(double t, long nodes, double shift) const {
+    const Data& d = *data_;
     const slong prec = static_cast<slong>(3.4 * static_cast<double>(nodes)) + 64;
 
     AcbPoly numerator, denominator;

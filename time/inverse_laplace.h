@@ -65,9 +65,10 @@ public:
     /// where the curve crosses or touches zero): the working precision doubles until it is.
     TimeTable tabulate(const std::vector<double>& times) const;
 
-    /// The fixed Talbot inverse at t > 0 from X(s) alone, with its own precision; nullopt
-    /// when the contour would need more than 4000 nodes.
-    std::optional<double> talbot(double t) const;
+    /// The fixed Talbot inverse at t > 0 from X(s) alone (without its impulses), with its
+    /// own precision: the nodes double until two estimates agree to 1e-14 * scale;
+    /// nullopt when that would need more than 4000 nodes.
+    std::optional<double> talbot(double t, double scale) const;
 
     FinalValue final_value() const;
 
@@ -75,6 +76,7 @@ public:
     double transient_bound(double t) const;
 
 private:
+    double talbot_estimate(double t, long nodes, double shift) const;
     struct Data;
     explicit InverseLaplace(std::unique_ptr<Data> data);
     std::unique_ptr<Data> data_;
