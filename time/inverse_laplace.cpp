@@ -330,8 +330,7 @@ FinalValue InverseLaplace::final_value() const {
     arb_init(value);
     arb_init(divisor);
     d.x.scale(value, base_precision);
-    arb_mul_fmpz(value, value, d.x.num.get()->coeffs, base_precision);  // N(0); N(0) is 0 when N is empty
-    if (fmpz_poly_is_zero(d.x.num.get())) arb_zero(value);
+    arb_mul_fmpz(value, value, d.x.num.get()->coeffs, base_precision);  // N(0); N is not zero here
     arb_set_fmpz(divisor, d.x.den.get()->coeffs + 1);
     arb_div(value, value, divisor, base_precision);
     result.value = mid(value);
