@@ -361,8 +361,13 @@ double choose_span(const std::vector<const Expansion*>& expansions, std::string&
         for (const PoleTerms& p : e->poles) {
             double size = std::hypot(p.sigma, p.omega);
             if (size <= 1e-9 * largest) continue;  // at the origin
-            if (p.omega > 0.0) slowest_period = std::max(slowest_period, 2.0 * M_PI / p.omega);
-            if (std::fabs(p.sigma) <= 1e-9 * size) continue;  // on the imaginary axis
+            const double period = p.omega > 0.0 ? 2.0 * M_PI / p.omega : 0.0;
+            const bool on_axis = std::fabs(p.sigma) <= 1e-9 * size;
+            // An oscillation counts when it lives at least a quarter period; a more damped
+            // pair shows no periods, only its decay.
+            if (period > 0.0 && (on_axis || -1.0 / p.sigma >= period / 4.0 || p.sigma > 0.0))
+                slowest_period = std::max(slowest_period, period);
+            if (on_axis) continue;
             if (p.sigma < 0.0) slowest_decay = std::max(slowest_decay, -1.0 / p.sigma);
             else fastest_growth = std::max(fastest_growth, p.sigma);
         }

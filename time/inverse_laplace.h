@@ -82,10 +82,11 @@ private:
     std::unique_ptr<Data> data_;
 };
 
-/// The span of a table chosen from the poles: about five time constants of the slowest
-/// decaying pole and at least three periods of the slowest oscillation, rounded up to
-/// 1, 2 or 5 times a power of ten. Poles on the imaginary axis or at the origin only: ten
-/// periods, or 10 s. `reason` says which rule decided, in Portuguese.
+/// The span of a table chosen from the poles: five time constants of the slowest decaying
+/// pole, at least three periods of the slowest oscillation that lasts a quarter period or
+/// more (undamped ones included), and for growing poles no more than five of their time
+/// constants; rounded up to 1, 1.5, 2, 2.5, 3, 4, 5, 6 or 8 times a power of ten. Poles at
+/// the origin only: 10 s. `reason` says which rule decided, in Portuguese.
 double choose_span(const std::vector<const Expansion*>& expansions, std::string& reason);
 
 }  // namespace quorvat

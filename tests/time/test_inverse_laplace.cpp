@@ -128,7 +128,8 @@ TEST(InverseLaplace, FormulasSpansAndRefusals) {
         {poly({0, 2, 1}), 2.5},      // τ = 0.5 s
         {poly({0.1, 1.1, 1}), 50},   // τ = 10 s
         {poly({1.01, 0.2, 1}), 50},  // τ = 10 s beats three periods of 2π s
-        {poly({1.25, 2, 1}), 40},    // three periods of 4π s beat τ = 1 s
+        {poly({5, 2, 1}), 10},       // three periods of π s beat τ = 1 s
+        {poly({1.25, 2, 1}), 5},     // τ = 1 s; a pair this damped shows no periods
         {poly({0, 0, 1}), 10},       // origin only
         {poly({4, 0, 1}), 10},       // undamped, three periods of π s, rounded up
     };
