@@ -15,6 +15,7 @@ namespace {
 
 constexpr slong base_precision = 128;
 constexpr slong largest_precision = 16384;
+constexpr slong zero_precision = 1024;
 constexpr double table_tolerance = 1e-12;
 constexpr double merge_agreement = 1e-6;   // merged and separate roots must give the same x(t)
 constexpr int talbot_minimum_nodes = 48;
@@ -198,7 +199,10 @@ TimeTable InverseLaplace::tabulate(const std::vector<double>& times) const {
         for (std::size_t i = 0; i < n; ++i) {
             if (known[i]) continue;
             double value = mid(balls[i].get());
-            bool crossing = arb_contains_zero(balls[i].get());
+            // Near a zero crossing the tolerance is of the largest value. A ball that still
+            // holds zero at 1024 bits is a zero (a touch or a crossing on the point), not a
+            // tail value that more precision would resolve.
+            bool crossing = arb_contains_zero(balls[i].get()) && prec >= zero_precision;
             if (i > 0) crossing = crossing || value * mid(balls[i - 1].get()) <= 0.0;
             if (i + 1 < n) crossing = crossing || value * mid(balls[i + 1].get()) <= 0.0;
             double tolerance = table_tolerance * (crossing ? largest : std::fabs(value));
