@@ -141,6 +141,15 @@ TEST(InverseLaplace, FormulasSpansAndRefusals) {
         EXPECT_FALSE(reason.empty());
     }
 
+    // Tails far below the curve's peak stay accurate relative to themselves: 1/(s + 1) -
+    // 1/(s + 2) at t = 60 is e^-60 - e^-120, after a peak of 0.25.
+    auto tail = InverseLaplace::create(poly({1}), poly({2, 3, 1}), error);
+    quorvat::TimeTable far = tail->tabulate({0.0, std::log(2.0), 30.0, 60.0});
+    for (double t : {30.0, 60.0}) {
+        double exact = std::exp(-t) - std::exp(-2 * t);
+        EXPECT_NEAR(far.values[t == 30.0 ? 2 : 3], exact, 1e-12 * exact) << t;
+    }
+
     // Two genuinely distinct poles far beyond the file's rounding stay apart; a zero
     // denominator has no inverse.
     auto apart = InverseLaplace::create(poly({1}), poly({1.01, 2.01, 1}), error);  // (s + 1)(s + 1.01)
