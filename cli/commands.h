@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace quorvat {
+struct TimeCurves;
+}
+
 namespace quorvat::cli {
 
 using Arguments = std::vector<std::string>;
@@ -26,5 +30,12 @@ int export_command(const Arguments& args, std::ostream& out, std::ostream& err);
 
 /// quorvat-cli plotar: 0 success, 1 Plotar ended early, 2 usage.
 int plot_command(const Arguments& args, std::ostream& out, std::ostream& err);
+
+/// quorvat-cli tempo: x(t) of pairs of polynomial files; 4 when a check fails.
+/// Paints curves of x(t) and saves them as a PNG; false, with a message on err, on failure.
+using TimePngWriter = bool (*)(const std::string& path, int width, int height, const TimeCurves& curves,
+                               std::ostream& err);
+
+int time_command(const Arguments& args, std::ostream& out, std::ostream& err, TimePngWriter png = nullptr);
 
 }  // namespace quorvat::cli

@@ -10,10 +10,12 @@ namespace quorvat::cli {
 /// The commands that paint, present only in the executable that links the painter.
 struct PaintingCommands {
     CommandFunction plot = nullptr;
+    TimePngWriter time_png = nullptr;
 };
 
 /// Runs the command named by argv[1]. Without painting commands, a command that needs
-/// them is handed to the painting executable beside this one (same arguments).
+/// them (plotar, tempo --png) is handed to the painting executable beside this one,
+/// with the same arguments.
 int dispatch(int argc, char** argv, const PaintingCommands* painting);
 
 /// The name of the painting executable.

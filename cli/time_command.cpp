@@ -1,0 +1,402 @@
+// quorvat-cli tempo: x(t) of each pair of polynomial files, as a formula, a table and a picture.
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "plot/time_painter.h"
+#include "engine/analysis_run.h"
+#include "engine/fp_fault.h"
+#include "engine/netlist.h"
+#include "engine/scanner.h"
+#include "engine/text.h"
+#include "plot/plot_files.h"
+#include "time/formula.h"
+#include "time/inverse_laplace.h"
+#include "time/number_text.h"
+#include "time/partial_fractions.h"
+#include "time/time_csv.h"
+
+namespace quorvat::cli {
+
+namespace {
+
+const char* const time_usage =
+    "Uso: quorvat-cli tempo [opções] NUMERADOR...\n"
+    "\n"
+    "Calcula x(t), para t ≥ 0, de cada par de arquivos de polinômios (até 20): o\n"
+    "denominador de cada NUMERADOR é o nome que o botão Adicionar daria (\".d\" no lugar\n"
+    "do primeiro \".n\"). A transformada inversa vem das frações parciais sobre os polos\n"
+    "isolados com certeza (aritmética de intervalos) e é tabelada com erro ≤ 1e-12.\n"
+    "Raízes do denominador que diferem só pelo arredondamento dos coeficientes (até\n"
+    "1e-12 + 8.9e-16·|c|) são tratadas como um polo múltiplo, e isso é informado.\n"
+    "\n"
+    "Opções:\n"
+    "  --expressao        escreve x(t) em texto (o padrão quando nenhuma saída é pedida)\n"
+    "  --latex            escreve x(t) em LaTeX\n"
+    "  --csv ARQUIVO      grava a tabela: t e x(t) de cada par, 17 algarismos\n"
+    "  --png ARQUIVO      grava a figura de x(t) de todos os pares\n"
+    "  --tamanho LxA      largura e altura da figura em pixels (padrão 680x442)\n"
+    "  --pontos N         pontos da tabela (padrão 501)\n"
+    "  --tmin T           início do intervalo em segundos (padrão 0)\n"
+    "  --tmax T           fim do intervalo (padrão: escolhido pelos polos e informado)\n"
+    "  --verificar        compara a tabela com a inversa numérica de Talbot e com o\n"
+    "                     teorema do valor final\n"
+    "  --nome NOME        nome da função no lugar de x (teste.n3 -> NOME3(t))\n"
+    "  --unidade TEXTO    unidade do eixo vertical da figura (padrão: V ou A, pelo\n"
+    "                     netlist de mesmo nome, quando existe)\n"
+    "\n"
+    "Termos de impulso (δ(t), δ'(t)...) aparecem na fórmula, mas não na tabela nem na figura.\n"
+    "\n"
+    "Código de saída: 0 sucesso; 1 arquivo ausente, inválido ou não gravado; 2 erro de\n"
+    "uso; 4 uma verificação falhou.\n";
+
+constexpr int max_pairs = 20;
+constexpr int max_points = 100001;
+constexpr int max_image_side = 8192;
+constexpr double talbot_tolerance = 1e-9;   // of the curve's largest magnitude
+constexpr double settled_fraction = 0.02;   // a response within 2% of its final value has settled
+
+struct TimeFlags {
+    bool text = false, latex = false, verify = false;
+    std::string csv, png, name = "x", unit;
+    bool unit_given = false;
+    int width = 680, height = 442, points = 501;
+    double tmin = 0.0;
+    std::optional<double> tmax;
+    std::vector<std::string> numerators;
+};
+
+struct Pair {
+    std::string numerator, denominator, name, unit;
+    std::unique_ptr<InverseLaplace> transform;
+    TimeTable table;
+};
+
+class ErrorLog : public LogSink {
+public:
+    explicit ErrorLog(std::ostream& err) : err_(err) {}
+    void log(std::string_view line) override { err_ << to_utf8(line) << '\n'; }
+
+private:
+    std::ostream& err_;
+};
+
+class SilentLog : public LogSink {
+public:
+    void log(std::string_view) override {}
+};
+
+int usage_error(std::ostream& err, const std::string& message) {
+    err << "quorvat-cli tempo: " << message << "\n\n" << time_usage;
+    return 2;
+}
+
+bool parse_real(const std::string& text, double& value) {
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end && std::isfinite(value);
+}
+
+bool parse_count(const std::string& text, int low, int high, int& value) {
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end && value >= low && value <= high;
+}
+
+bool parse_size(const std::string& text, int& width, int& height) {
+    std::size_t x = text.find('x');
+    return x != std::string::npos && parse_count(text.substr(0, x), 1, max_image_side, width) &&
+           parse_count(text.substr(x + 1), 1, max_image_side, height);
+}
+
+// 0 when complete, 2 after a usage message, -1 for --help.
+int parse_flags(const Arguments& args, TimeFlags& flags, std::ostream& err) {
+    bool options_ended = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (options_ended || word == "-" || word.empty() || word[0] != '-') {
+            flags.numerators.push_back(word);
+            continue;
+        }
+        if (word == "--") options_ended = true;
+        else if (word == "--help" || word == "-h") return -1;
+        else if (word == "--expressao") flags.text = true;
+        else if (word == "--latex") flags.latex = true;
+        else if (word == "--verificar") flags.verify = true;
+        else {
+            static const char* const valued[] = {"--csv", "--png", "--tamanho", "--pontos", "--tmin", "--tmax", "--nome",
+                                                 "--unidade"};
+            if (std::find(std::begin(valued), std::end(valued), word) == std::end(valued))
+                return usage_error(err, "opção desconhecida: " + word);
+            if (i + 1 >= args.size()) return usage_error(err, "falta o valor de " + word);
+            const std::string& value = args[++i];
+            double real = 0.0;
+            if (word == "--csv") flags.csv = value;
+            else if (word == "--png") flags.png = value;
+            else if (word == "--nome") flags.name = value;
+            else if (word == "--unidade") flags.unit = value, flags.unit_given = true;
+            else if (word == "--tamanho") {
+                if (!parse_size(value, flags.width, flags.height))
+                    return usage_error(err, "tamanho inválido: " + value + " (use LxA, por exemplo 680x442)");
+            } else if (word == "--pontos") {
+                if (!parse_count(value, 2, max_points, flags.points))
+                    return usage_error(err, "número de pontos inválido: " + value + " (de 2 a 100001)");
+            } else if (!parse_real(value, real)) {
+                return usage_error(err, "número inválido em " + word + ": " + value);
+            } else if (word == "--tmin") {
+                flags.tmin = real;
+            } else {
+                flags.tmax = real;
+            }
+        }
+    }
+    if (flags.numerators.empty()) return usage_error(err, "falta o NUMERADOR");
+    if (static_cast<int>(flags.numerators.size()) > max_pairs) return usage_error(err, "no máximo 20 pares");
+    if (flags.tmin < 0.0) return usage_error(err, "--tmin não pode ser negativo: x(t) vale para t ≥ 0");
+    if (flags.tmax && !(*flags.tmax > flags.tmin)) return usage_error(err, "--tmax deve ser maior que --tmin");
+    if (!flags.text && !flags.latex && flags.csv.empty() && flags.png.empty() && !flags.verify) flags.text = true;
+    return 0;
+}
+
+bool read_file(const std::string& path, ResultPolynomial& p, std::ostream& err) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string content = text.str();
+    Scanner scanner(content);
+    ErrorLog log(err);
+    p = ResultPolynomial{};
+    if (!poly_read(scanner, p, log)) {
+        err << "Arquivo " << to_utf8(path) << " inválido.\n";
+        return false;
+    }
+    return true;
+}
+
+// The variable number of a numerator file (teste.n12 gives "12"), from the ".n" that
+// names its denominator.
+std::string variable_number(const std::string& numerator) {
+    std::size_t name_start = numerator.rfind('/');
+    name_start = name_start == std::string::npos ? 0 : name_start + 1;
+    std::size_t dot = numerator.find(".n", name_start);
+    if (dot == std::string::npos) dot = numerator.find(".N", name_start);
+    std::string digits;
+    for (std::size_t i = dot + 2; dot != std::string::npos && i < numerator.size() && std::isdigit(static_cast<unsigned char>(numerator[i])); ++i)
+        digits += numerator[i];
+    return digits;
+}
+
+// "V" for a node voltage, "A" for a current, by the netlist of the same base name when it
+// is beside the files and reads; empty otherwise.
+std::string variable_unit(const std::string& numerator, const std::string& number) {
+    int k = 0;
+    if (number.empty() || !parse_count(number, 1, max_order, k)) return {};
+    std::ifstream in(base_name_for(numerator) + ".net", std::ios::binary);
+    if (!in) return {};
+    std::ostringstream text;
+    text << in.rdbuf();
+    auto tables = std::make_unique<EngineTables>();
+    tables->set_variable_name(0, "0");  // ground, as the analysis run names it
+    SilentLog quiet;
+    try {
+        if (!read_netlist(*tables, quiet, text.str())) return {};
+    } catch (const FloatingPointFault&) {
+        return {};
+    }
+    return k <= tables->variable_count ? "V" : "A";
+}
+
+std::string describe_pole(const PoleTerms& p) {
+    std::string text = number_text(p.sigma, 10);
+    if (p.omega != 0.0) text += " ± " + number_text(p.omega, 10) + "j";
+    if (p.multiplicity > 1) text += " (multiplicidade " + std::to_string(p.multiplicity) + ")";
+    return text;
+}
+
+void describe(const Pair& pair, const TimeFlags& flags, std::ostream& out) {
+    const Expansion& e = pair.transform->expansion();
+    out << to_utf8(pair.numerator) << " / " << to_utf8(pair.denominator) << "\n";
+    out << "  Polos:";
+    if (e.poles.empty()) out << " nenhum";
+    for (std::size_t i = 0; i < e.poles.size(); ++i) out << (i ? "; " : " ") << describe_pole(e.poles[i]);
+    out << "\n";
+    for (const MergedCluster& c : e.merged)
+        out << "  Agrupamento: " << c.roots << " raízes do denominador a até " << number_text(c.radius, 2) << " de "
+            << number_text(c.sigma, 10) << (c.omega != 0.0 ? " ± " + number_text(c.omega, 10) + "j" : "")
+            << " tratadas como polo de multiplicidade " << c.multiplicity << " (resíduos separados de até "
+            << number_text(c.split_residue, 3) << ", unidos " << number_text(c.merged_coefficient, 3) << ")\n";
+    if (e.refused_clusters > 0)
+        out << "  Aviso: " << e.refused_clusters
+            << " grupo(s) de raízes próximas mantido(s) separado(s): unidos mudariam x(t) em mais de 1e-6\n";
+    if (!e.impulses.empty())
+        out << "  Impulsos: o grau do numerador não é menor que o do denominador; os termos em δ(t)\n"
+               "  ficam fora da tabela e da figura.\n";
+    bool omitted = false;
+    if (flags.text) out << "  " << formula_text(e, pair.name, &omitted) << "\n";
+    if (flags.latex) out << "  " << formula_latex(e, pair.name, &omitted) << "\n";
+    if (omitted) out << "  (termos menores que 1e-12 do maior foram omitidos da fórmula)\n";
+}
+
+// The Talbot comparison and the final value; false when one of them fails.
+bool verify(const Pair& pair, const std::vector<double>& times, std::ostream& out) {
+    const std::vector<double>& x = pair.table.values;
+    double largest = 0.0;
+    for (double v : x) largest = std::max(largest, std::fabs(v));
+    double difference = 0.0;
+    int compared = 0, skipped = 0;
+    const std::size_t n = times.size();
+    for (int j = 1; j <= 5; ++j) {
+        std::size_t i = (n - 1) * static_cast<std::size_t>(j) / 5;
+        if (!(times[i] > 0.0)) continue;
+        std::optional<double> talbot = pair.transform->talbot(times[i], largest);
+        if (!talbot) {
+            ++skipped;
+            continue;
+        }
+        difference = std::max(difference, std::fabs(*talbot - x[i]));
+        ++compared;
+    }
+    bool ok = true;
+    double relative = largest > 0.0 ? difference / largest : difference;
+    out << "  Verificação: tabela com precisão de trabalho de " << pair.table.precision_bits << " bits";
+    if (pair.table.uncertain_points > 0) {
+        out << "; " << pair.table.uncertain_points << " ponto(s) sem garantia de 1e-12";
+        ok = false;
+    }
+    if (compared == 0) {
+        out << "\n  Inversa numérica de Talbot: nenhum instante verificável (o contorno precisaria de nós demais)";
+    } else {
+        out << "\n  Inversa numérica de Talbot em " << compared << " instantes: maior diferença "
+            << number_text(difference, 3) << " (" << number_text(relative, 3) << " do maior |x|)";
+    }
+    if (skipped && compared) out << "; " << skipped << " instante(s) pediriam nós demais";
+    if (relative > talbot_tolerance) {
+        out << ": NÃO confere";
+        ok = false;
+    }
+    out << "\n";
+    FinalValue final_value = pair.transform->final_value();
+    if (!final_value.applies) {
+        out << "  Valor final: não se aplica (polos fora do semiplano esquerdo ou múltiplos na origem)\n";
+        return ok;
+    }
+    double last = x.back(), t = times.back();
+    double gap = std::fabs(last - final_value.value);
+    double transient = pair.transform->transient_bound(t);
+    double size = std::max(largest, std::fabs(final_value.value));
+    out << "  Valor final (lim s·X(s), s→0): " << number_text(final_value.value, 10) << "; último ponto (t = "
+        << number_text(t, 6) << "): " << number_text(last, 10);
+    if (transient > settled_fraction * size) {
+        out << "; não comparados: a resposta ainda não se acomodou (transitório restante ≤ "
+            << number_text(transient, 3) << ")\n";
+        return ok;
+    }
+    bool agrees = gap <= 1.01 * transient + 1e-9 * size;
+    out << "; diferença " << number_text(gap, 3) << ", transitório restante ≤ " << number_text(transient, 3)
+        << (agrees ? ": confere\n" : ": NÃO confere\n");
+    return ok && agrees;
+}
+
+}  // namespace
+
+int time_command(const Arguments& args, std::ostream& out, std::ostream& err, TimePngWriter png) {
+    TimeFlags flags;
+    int parsed = parse_flags(args, flags, err);
+    if (parsed == -1) {
+        out << time_usage;
+        return 0;
+    }
+    if (parsed != 0) return parsed;
+
+    fp_clear();
+    std::vector<Pair> pairs;
+    for (const std::string& numerator : flags.numerators) {
+        std::optional<std::string> denominator = denominator_name(numerator);
+        if (!denominator)
+            return usage_error(err, "nome de numerador sem \".n\" ou \".N\" no nome do arquivo: " + numerator);
+        Pair pair;
+        pair.numerator = numerator;
+        pair.denominator = *denominator;
+        std::string number = variable_number(numerator);
+        pair.name = flags.name + number;
+        pair.unit = flags.unit_given ? flags.unit : variable_unit(numerator, number);
+        ResultPolynomial n, d;
+        try {
+            if (!read_file(numerator, n, err) || !read_file(*denominator, d, err)) return 1;
+        } catch (const FloatingPointFault& fault) {
+            err << fault.what() << "\n";
+            return 1;
+        }
+        std::string error;
+        pair.transform = InverseLaplace::create(n, d, error);
+        if (!pair.transform) {
+            err << "quorvat-cli tempo: " << to_utf8(numerator) << ": " << error << "\n";
+            return 1;
+        }
+        pairs.push_back(std::move(pair));
+    }
+
+    for (const Pair& pair : pairs) describe(pair, flags, out);
+    if (flags.csv.empty() && flags.png.empty() && !flags.verify) return 0;
+
+    double tmax;
+    if (flags.tmax) {
+        tmax = *flags.tmax;
+    } else {
+        std::vector<const Expansion*> expansions;
+        for (const Pair& pair : pairs) expansions.push_back(&pair.transform->expansion());
+        std::string reason;
+        tmax = flags.tmin + choose_span(expansions, reason);
+        out << "Intervalo: t de " << number_text(flags.tmin, 6) << " a " << number_text(tmax, 6) << " s (" << reason
+            << ")\n";
+    }
+    std::vector<double> times(static_cast<std::size_t>(flags.points));
+    for (int i = 0; i < flags.points; ++i)
+        times[static_cast<std::size_t>(i)] = flags.tmin + (tmax - flags.tmin) * i / (flags.points - 1);
+    for (Pair& pair : pairs) pair.table = pair.transform->tabulate(times);
+
+    int status = 0;
+    if (flags.verify)
+        for (const Pair& pair : pairs) {
+            out << to_utf8(pair.numerator) << ":\n";
+            if (!verify(pair, times, out)) status = 4;
+        }
+    for (const Pair& pair : pairs)
+        if (pair.table.uncertain_points > 0 && !flags.verify)
+            out << "Aviso: " << to_utf8(pair.numerator) << ": " << pair.table.uncertain_points
+                << " ponto(s) da tabela sem garantia de 1e-12\n";
+
+    std::vector<std::string> names;
+    std::vector<std::vector<double>> columns;
+    for (const Pair& pair : pairs) {
+        names.push_back(pair.numerator);
+        columns.push_back(pair.table.values);
+    }
+    if (!flags.csv.empty() && !write_time_csv(flags.csv, names, times, columns)) {
+        err << "quorvat-cli tempo: não foi possível gravar " << flags.csv << "\n";
+        return 1;
+    }
+    if (!flags.png.empty()) {
+        TimeCurves curves{times, columns, pairs.front().unit};
+        for (const Pair& pair : pairs)
+            if (pair.unit != curves.unit) curves.unit.clear();
+        if (!png) {
+            err << "quorvat-cli tempo: figuras são feitas por " << "quorvat-cli-grafico" << "\n";
+            return 1;
+        }
+        if (!png(flags.png, flags.width, flags.height, curves, err)) return 1;
+    }
+    return status;
+}
+
+}  // namespace quorvat::cli
