@@ -1,9 +1,11 @@
 // quorvat-cli: the analysis and the plot of Quorvat MNA without windows.
 #include <clocale>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/terminal_output.h"
 
 namespace {
 
@@ -19,18 +21,7 @@ const char* const usage =
     "\n"
     "\"quorvat-cli COMANDO --help\" explica cada comando.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // The user's locale, as any program; every number the tool writes or reads still
-    // uses a full stop, because the engine and the writers format in the "C" locale.
-    std::setlocale(LC_ALL, "");
-    if (argc < 2) {
-        std::cerr << usage;
-        return 2;
-    }
-    std::string command = argv[1];
-    quorvat::cli::Arguments args(argv + 2, argv + argc);
+int dispatch(const std::string& command, const quorvat::cli::Arguments& args) {
     if (command == "--help" || command == "-h" || command == "ajuda") {
         std::cout << usage;
         return 0;
@@ -42,4 +33,26 @@ int main(int argc, char** argv) {
     if (command == "plotar") return quorvat::cli::plot_command(args, std::cout, std::cerr);
     std::cerr << "quorvat-cli: comando desconhecido: " << command << "\n\n" << usage;
     return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The user's locale, as any program; every number the tool writes or reads still
+    // uses a full stop, because the engine and the writers format in the "C" locale.
+    std::setlocale(LC_ALL, "");
+    if (argc < 2) {
+        std::cerr << usage;
+        return 2;
+    }
+    quorvat::cli::TerminalFilters visible_controls;
+    int status;
+    try {
+        status = dispatch(argv[1], quorvat::cli::Arguments(argv + 2, argv + argc));
+    } catch (const std::bad_alloc&) {
+        std::cout.flush();
+        std::cerr << "quorvat-cli: memória insuficiente.\n";
+        status = 1;
+    }
+    return quorvat::cli::checked_exit_status(status);
 }

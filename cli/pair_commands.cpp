@@ -1,13 +1,12 @@
 // quorvat-cli raizes and exportar: commands over one pair of polynomial files.
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <optional>
-#include <sstream>
 
 #include "cli/commands.h"
 #include "engine/c_locale.h"
+#include "engine/file_read.h"
 #include "engine/fp_fault.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
@@ -46,16 +45,14 @@ private:
 };
 
 bool read_polynomial_file(const std::string& path, ResultPolynomial& p, std::ostream& err) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
+    StreamLog log(err);
+    std::string content;
+    FileRead read = read_text_file(log, path, max_polynomial_file_bytes, content);
+    if (read != FileRead::ok) {
+        if (read == FileRead::missing) err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string content = text.str();
     Scanner scanner(content);
-    StreamLog log(err);
     p = ResultPolynomial{};
     if (!poly_read(scanner, p, log)) {
         err << "Arquivo " << to_utf8(path) << " inválido.\n";

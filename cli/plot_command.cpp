@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <fstream>
@@ -6,12 +7,15 @@
 #include <cstdio>
 #include <vector>
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QString>
 
 #include "cli/commands.h"
+#include "engine/error_reason.h"
 #include "engine/fp_fault.h"
 #include "engine/log.h"
 #include "engine/text.h"
@@ -183,8 +187,27 @@ bool write_png(const PlotFlags& flags, PlotterState& state, PlotChecks& checks, 
         QPainter painter(&image);
         paint_plot(painter, flags.width, flags.height, state, checks);
     }
-    if (!image.save(QString::fromStdString(flags.png), "PNG")) {
+    // Encoded in memory, then written and closed with every error checked: the image
+    // writer does not report a failed write or close of its file (a full disk).
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
         err << "quorvat-cli plotar: não foi possível gravar " << flags.png << "\n";
+        return false;
+    }
+    errno = 0;
+    std::FILE* file = std::fopen(flags.png.c_str(), "wb");
+    bool ok = file && std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), file) ==
+                          static_cast<std::size_t>(bytes.size());
+    ok = ok && std::fflush(file) == 0;
+    int error = errno;
+    if (file && std::fclose(file) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        err << "quorvat-cli plotar: não foi possível gravar " << flags.png << ": " << error_reason(error ? error : EIO)
+            << "\n";
         return false;
     }
     return true;
@@ -206,7 +229,7 @@ bool write_csv(const std::string& path, const PlotterState& state, std::ostream&
                 << csv_number(table.delay[j][k]);
         csv << '\n';
     }
-    csv.flush();
+    csv.close();
     if (!csv) {
         err << "quorvat-cli plotar: não foi possível gravar " << path << "\n";
         return false;

@@ -2,9 +2,8 @@
 
 #include <cfenv>
 #include <cmath>
-#include <cstdio>
-#include <memory>
 
+#include "engine/file_read.h"
 #include "engine/fp_fault.h"
 
 namespace quorvat {
@@ -15,19 +14,6 @@ bool read_real(Scanner& in, double& value) {
     if (!in.read_number(value)) return false;
     if (std::isinf(value)) throw_fp_fault(FE_OVERFLOW);
     return true;
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-std::string read_all(std::FILE* file) {
-    std::string text;
-    char buffer[4096];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
-    return text;
 }
 
 }  // namespace
@@ -84,9 +70,10 @@ bool plotar(PlotterState& state, const std::vector<std::string>& lines, const Pl
     curves.awaiting_denominator = 0;
     for (const std::string& line : lines) {
         if (!line.empty() && line[0] == '*') continue;
-        File file(std::fopen(line.c_str(), "r"));
-        if (!file) {
-            log_message(log, "Arquivo %s não encontrado.", line.c_str());
+        std::string text;
+        FileRead read = read_text_file(log, line, max_polynomial_file_bytes, text);
+        if (read != FileRead::ok) {
+            if (read == FileRead::missing) log_message(log, "Arquivo %s não encontrado.", line.c_str());
             return false;
         }
         log_message(log, "Lendo arquivo %s", line.c_str());
@@ -103,7 +90,6 @@ bool plotar(PlotterState& state, const std::vector<std::string>& lines, const Pl
             slot = &curves.curve_num[++curves.curve_count];
             curves.awaiting_denominator = 1;
         }
-        std::string text = read_all(file.get());
         Scanner in(text);
         if (!poly_read(in, *slot, log)) {
             log_message(log, "Arquivo %s inválido.", line.c_str());
