@@ -116,10 +116,16 @@ int roots_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     std::string numerator, denominator;
     if (!pair_names(files, numerator, denominator, err, roots_usage)) return 2;
-    return with_pair(numerator, denominator, err, [&](const ResultPolynomial& n, const ResultPolynomial& d) {
+    bool complete = true;
+    int status = with_pair(numerator, denominator, err, [&](const ResultPolynomial& n, const ResultPolynomial& d) {
         out << "Numerador: " << to_utf8(numerator) << "\nDenominador: " << to_utf8(denominator) << "\n"
-            << describe_poles_and_zeros(n, d);
+            << describe_poles_and_zeros(n, d, &complete);
     });
+    if (status == 0 && !complete) {
+        err << "Não foi possível calcular todas as raízes.\n";
+        return 1;
+    }
+    return status;
 }
 
 int export_command(const Arguments& args, std::ostream& out, std::ostream& err) {

@@ -128,9 +128,13 @@ VerificationReport verify_results(const EngineTables& tables) {
 
 void log_verification_warnings(const VerificationReport& report, LogSink& log, double tolerance) {
     FpFlagsGuard keep_flags;
+    if (report.frequencies.empty()) {
+        log_message(log, "Aviso: os resultados não puderam ser verificados (nenhuma frequência de teste utilizável).");
+        return;
+    }
     bool warned = false;
     for (const VariableCheck& v : report.variables) {
-        if (v.error <= tolerance) continue;
+        if (v.error <= tolerance) continue;  // an error that is not a number is never within
         log_message(log, "Aviso: variável %d (%s) difere da solução numérica direta (erro relativo %.1e).",
                     v.variable, v.name.c_str(), v.error);
         warned = true;
