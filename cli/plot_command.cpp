@@ -20,7 +20,9 @@
 #include "engine/log.h"
 #include "engine/text.h"
 #include "plot/number_format.h"
+#include "engine/scanner.h"
 #include "plot/plot_files.h"
+#include "plot/plot_keys.h"
 #include "plot/plot_painter.h"
 #include "plot/response.h"
 
@@ -141,6 +143,35 @@ int parse_plot_flags(const Arguments& args, PlotFlags& flags, std::ostream& err)
     return 0;
 }
 
+// The limits follow the rule of the plot window's keys: finite, distinct and, for the
+// frequencies on a logarithmic axis with positive limits, a finite ratio above 1.
+bool limits_usable(const PlotFlags& flags, std::ostream& err) {
+    const PlotTexts& t = flags.texts;
+    const struct {
+        const char *low_name, *high_name;
+        const std::string &low, &high;
+        bool frequency;
+    } ranges[] = {{"--wmin", "--wmax", t.wmin, t.wmax, true},
+                  {"--gmin", "--gmax", t.gmin, t.gmax, false},
+                  {"--fmin", "--fmax", t.fmin, t.fmax, false},
+                  {"--amin", "--amax", t.amin, t.amax, false}};
+    for (const auto& range : ranges) {
+        double low = lenient_to_double(range.low), high = lenient_to_double(range.high);
+        for (auto [name, value] : {std::pair{range.low_name, low}, std::pair{range.high_name, high}})
+            if (!std::isfinite(value)) {
+                err << "quorvat-cli plotar: " << name << " recusado: o valor não é um número finito\n";
+                return false;
+            }
+        bool ratio = range.frequency && flags.checks.log && low > 0.0 && high > 0.0;
+        if (!usable_range(low, high, ratio)) {
+            err << "quorvat-cli plotar: " << range.low_name << " e " << range.high_name
+                << " recusados: a faixa fica vazia ou degenerada\n";
+            return false;
+        }
+    }
+    return true;
+}
+
 // The picture needs a QGuiApplication. A command-line run has none: one is made for the
 // picture, on the offscreen platform unless the environment names another, and ends
 // with it.
@@ -248,6 +279,8 @@ int plot_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     if (parsed != 0) return parsed;
 
+    if (!limits_usable(flags, err)) return 2;
+
     // The file list that Adicionar makes of each numerator.
     std::vector<std::string> lines;
     for (const std::string& numerator : flags.numerators) {
@@ -271,6 +304,13 @@ int plot_command(const Arguments& args, std::ostream& out, std::ostream& err) {
         return 1;
     }
     out.flush();
+    bool any_computable = false;
+    for (int j = 1; j <= state->curves.curve_count; ++j)
+        any_computable = any_computable || curve_computable(state->curves.curve_num[j], state->curves.curve_den[j]);
+    if (state->curves.curve_count > 0 && !any_computable) {
+        err << "quorvat-cli plotar: nenhuma curva pode ser calculada\n";
+        return 1;
+    }
 
     PlotChecks checks = flags.checks;
     if (!flags.png.empty() && !write_png(flags, *state, checks, err)) return 1;

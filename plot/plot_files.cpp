@@ -1,6 +1,7 @@
 #include "plot/plot_files.h"
 
 #include <cfenv>
+#include <algorithm>
 #include <cmath>
 
 #include "engine/file_read.h"
@@ -48,6 +49,13 @@ std::vector<std::string> adicionar_lines(const std::string& chosen) {
     return {"* Arquivo com nome inválido."};
 }
 
+bool curve_computable(const ResultPolynomial& numerator, const ResultPolynomial& denominator) {
+    FpFlagsGuard keep_flags;
+    bool denominator_zero = true;
+    for (int i = 0; i <= std::min(denominator.degree, max_order); ++i) denominator_zero = denominator_zero && denominator.c[i] == 0.0;
+    return !denominator_zero && denominator.Cte != 0.0 && std::isfinite(numerator.Cte / denominator.Cte);
+}
+
 bool plotar(PlotterState& state, const std::vector<std::string>& lines, const PlotTexts& texts, LogSink& log) {
     state.plot_ready = 0;
     PlotSettings& s = state.settings;
@@ -68,6 +76,7 @@ bool plotar(PlotterState& state, const std::vector<std::string>& lines, const Pl
     CurveTable& curves = state.curves;
     curves.curve_count = 0;
     curves.awaiting_denominator = 0;
+    std::string numerator_line;
     for (const std::string& line : lines) {
         if (!line.empty() && line[0] == '*') continue;
         std::string text;
@@ -94,6 +103,14 @@ bool plotar(PlotterState& state, const std::vector<std::string>& lines, const Pl
         if (!poly_read(in, *slot, log)) {
             log_message(log, "Arquivo %s inválido.", line.c_str());
             return false;
+        }
+        if (!curves.awaiting_denominator) {
+            int j = curves.curve_count;
+            if (!curve_computable(curves.curve_num[j], curves.curve_den[j]))
+                log_message(log, "Curva %d (%s / %s) não pode ser calculada em nenhum ponto", j,
+                            numerator_line.c_str(), line.c_str());
+        } else {
+            numerator_line = line;
         }
     }
     log_message(log, "Lidas %d funções", curves.curve_count);
