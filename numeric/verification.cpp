@@ -47,8 +47,9 @@ Complex evaluate(const ResultPolynomial& p, Complex s) {
 // max|a0| / max|a1|.
 std::vector<double> natural_frequencies(const Pencil& p) {
     std::vector<double> moduli;
+    if (p.a0.size() == 0) return moduli;  // the largest entry of an empty matrix is undefined
     double norm0 = p.a0.cwiseAbs().maxCoeff(), norm1 = p.a1.cwiseAbs().maxCoeff();
-    if (p.a0.size() == 0 || norm0 == 0.0 || norm1 == 0.0) return moduli;
+    if (norm0 == 0.0 || norm1 == 0.0) return moduli;
     double scale = norm0 / norm1;
     Eigen::GeneralizedEigenSolver<Eigen::MatrixXd> solver(p.a0, p.a1, false);
     if (solver.info() != Eigen::Success) return moduli;

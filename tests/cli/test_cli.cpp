@@ -236,6 +236,10 @@ TEST(CliFaults, NoSilentSuccessInVerificationRootsAndPlots) {
     EXPECT_EQ(unverified.status, 4);
     EXPECT_NE(unverified.out.find("não verificado"), std::string::npos);
     EXPECT_NE(unverified.out.find("Aviso: os resultados não puderam ser verificados"), std::string::npos);
+    // A circuit without variables has nothing that could differ: no warning, status 0.
+    Outcome empty = run_cli(dir, "verificar " + shell_quoted(dir.write("e.net", "t\nR1 0 0 1\n")));
+    EXPECT_EQ(empty.status, 0) << empty.err;
+    EXPECT_EQ(empty.out.find("Aviso"), std::string::npos);
 
     dir.write("d.d1", "0\n1\n1\n");
     dir.write("d.n1", "2\n1e200\n0\n1e-200\n1\n");
