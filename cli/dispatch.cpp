@@ -1,5 +1,7 @@
 #include "cli/dispatch.h"
 
+#include "cli/terminal_output.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -55,16 +58,7 @@ int hand_to_painting(int argc, char** argv) {
     return 1;
 }
 
-}  // namespace
-
-int dispatch(int argc, char** argv, const PaintingCommands* painting) {
-    // The user's locale, as any program; every number the tool writes or reads still
-    // uses a full stop, because the engine and the writers format in the "C" locale.
-    std::setlocale(LC_ALL, "");
-    if (argc < 2) {
-        std::cerr << usage;
-        return 2;
-    }
+int run_command(int argc, char** argv, const PaintingCommands* painting) {
     std::string command = argv[1];
     Arguments args(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "ajuda") {
@@ -83,6 +77,28 @@ int dispatch(int argc, char** argv, const PaintingCommands* painting) {
     }
     std::cerr << "quorvat-cli: comando desconhecido: " << command << "\n\n" << usage;
     return 2;
+}
+
+}  // namespace
+
+int dispatch(int argc, char** argv, const PaintingCommands* painting) {
+    // The user's locale, as any program; every number the tool writes or reads still
+    // uses a full stop, because the engine and the writers format in the "C" locale.
+    std::setlocale(LC_ALL, "");
+    if (argc < 2) {
+        std::cerr << usage;
+        return 2;
+    }
+    TerminalFilters visible_controls;
+    int status;
+    try {
+        status = run_command(argc, argv, painting);
+    } catch (const std::bad_alloc&) {
+        std::cout.flush();
+        std::cerr << "quorvat-cli: memória insuficiente.\n";
+        status = 1;
+    }
+    return checked_exit_status(status);
 }
 
 }  // namespace quorvat::cli

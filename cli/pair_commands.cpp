@@ -1,13 +1,12 @@
 // quorvat-cli raizes and exportar: commands over one pair of polynomial files.
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <optional>
-#include <sstream>
 
 #include "cli/commands.h"
 #include "engine/c_locale.h"
+#include "engine/file_read.h"
 #include "engine/fp_fault.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
@@ -46,16 +45,14 @@ private:
 };
 
 bool read_polynomial_file(const std::string& path, ResultPolynomial& p, std::ostream& err) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
+    StreamLog log(err);
+    std::string content;
+    FileRead read = read_text_file(log, path, max_polynomial_file_bytes, content);
+    if (read != FileRead::ok) {
+        if (read == FileRead::missing) err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string content = text.str();
     Scanner scanner(content);
-    StreamLog log(err);
     p = ResultPolynomial{};
     if (!poly_read(scanner, p, log)) {
         err << "Arquivo " << to_utf8(path) << " inválido.\n";
@@ -119,10 +116,16 @@ int roots_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     std::string numerator, denominator;
     if (!pair_names(files, numerator, denominator, err, roots_usage)) return 2;
-    return with_pair(numerator, denominator, err, [&](const ResultPolynomial& n, const ResultPolynomial& d) {
+    bool complete = true;
+    int status = with_pair(numerator, denominator, err, [&](const ResultPolynomial& n, const ResultPolynomial& d) {
         out << "Numerador: " << to_utf8(numerator) << "\nDenominador: " << to_utf8(denominator) << "\n"
-            << describe_poles_and_zeros(n, d);
+            << describe_poles_and_zeros(n, d, &complete);
     });
+    if (status == 0 && !complete) {
+        err << "Não foi possível calcular todas as raízes.\n";
+        return 1;
+    }
+    return status;
 }
 
 int export_command(const Arguments& args, std::ostream& out, std::ostream& err) {

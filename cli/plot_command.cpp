@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <fstream>
@@ -6,6 +7,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -13,11 +16,14 @@
 
 #include "cli/commands.h"
 #include "cli/gui_application_scope.h"
+#include "engine/error_reason.h"
 #include "engine/fp_fault.h"
 #include "engine/log.h"
 #include "engine/text.h"
 #include "plot/number_format.h"
+#include "engine/scanner.h"
 #include "plot/plot_files.h"
+#include "plot/plot_keys.h"
 #include "plot/plot_painter.h"
 #include "plot/response.h"
 
@@ -138,6 +144,35 @@ int parse_plot_flags(const Arguments& args, PlotFlags& flags, std::ostream& err)
     return 0;
 }
 
+// The limits follow the rule of the plot window's keys: finite, distinct and, for the
+// frequencies on a logarithmic axis with positive limits, a finite ratio above 1.
+bool limits_usable(const PlotFlags& flags, std::ostream& err) {
+    const PlotTexts& t = flags.texts;
+    const struct {
+        const char *low_name, *high_name;
+        const std::string &low, &high;
+        bool frequency;
+    } ranges[] = {{"--wmin", "--wmax", t.wmin, t.wmax, true},
+                  {"--gmin", "--gmax", t.gmin, t.gmax, false},
+                  {"--fmin", "--fmax", t.fmin, t.fmax, false},
+                  {"--amin", "--amax", t.amin, t.amax, false}};
+    for (const auto& range : ranges) {
+        double low = lenient_to_double(range.low), high = lenient_to_double(range.high);
+        for (auto [name, value] : {std::pair{range.low_name, low}, std::pair{range.high_name, high}})
+            if (!std::isfinite(value)) {
+                err << "quorvat-cli plotar: " << name << " recusado: o valor não é um número finito\n";
+                return false;
+            }
+        bool ratio = range.frequency && flags.checks.log && low > 0.0 && high > 0.0;
+        if (!usable_range(low, high, ratio)) {
+            err << "quorvat-cli plotar: " << range.low_name << " e " << range.high_name
+                << " recusados: a faixa fica vazia ou degenerada\n";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool write_png(const PlotFlags& flags, PlotterState& state, PlotChecks& checks, std::ostream& err) {
     GuiApplicationScope gui;
     if (!gui.ready()) {
@@ -149,8 +184,27 @@ bool write_png(const PlotFlags& flags, PlotterState& state, PlotChecks& checks, 
         QPainter painter(&image);
         paint_plot(painter, flags.width, flags.height, state, checks);
     }
-    if (!image.save(QString::fromStdString(flags.png), "PNG")) {
+    // Encoded in memory, then written and closed with every error checked: the image
+    // writer does not report a failed write or close of its file (a full disk).
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
         err << "quorvat-cli plotar: não foi possível gravar " << flags.png << "\n";
+        return false;
+    }
+    errno = 0;
+    std::FILE* file = std::fopen(flags.png.c_str(), "wb");
+    bool ok = file && std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), file) ==
+                          static_cast<std::size_t>(bytes.size());
+    ok = ok && std::fflush(file) == 0;
+    int error = errno;
+    if (file && std::fclose(file) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        err << "quorvat-cli plotar: não foi possível gravar " << flags.png << ": " << error_reason(error ? error : EIO)
+            << "\n";
         return false;
     }
     return true;
@@ -172,7 +226,7 @@ bool write_csv(const std::string& path, const PlotterState& state, std::ostream&
                 << csv_number(table.delay[j][k]);
         csv << '\n';
     }
-    csv.flush();
+    csv.close();
     if (!csv) {
         err << "quorvat-cli plotar: não foi possível gravar " << path << "\n";
         return false;
@@ -190,6 +244,8 @@ int plot_command(const Arguments& args, std::ostream& out, std::ostream& err) {
         return 0;
     }
     if (parsed != 0) return parsed;
+
+    if (!limits_usable(flags, err)) return 2;
 
     // The file list that Adicionar makes of each numerator.
     std::vector<std::string> lines;
@@ -214,6 +270,13 @@ int plot_command(const Arguments& args, std::ostream& out, std::ostream& err) {
         return 1;
     }
     out.flush();
+    bool any_computable = false;
+    for (int j = 1; j <= state->curves.curve_count; ++j)
+        any_computable = any_computable || curve_computable(state->curves.curve_num[j], state->curves.curve_den[j]);
+    if (state->curves.curve_count > 0 && !any_computable) {
+        err << "quorvat-cli plotar: nenhuma curva pode ser calculada\n";
+        return 1;
+    }
 
     PlotChecks checks = flags.checks;
     if (!flags.png.empty() && !write_png(flags, *state, checks, err)) return 1;

@@ -22,7 +22,8 @@ const char* const verify_usage =
     "\n"
     "  --tolerancia T   maior erro relativo aceito (padrão 1e-6)\n"
     "\n"
-    "Código de saída: 0 todas as variáveis dentro da tolerância; 4 alguma imprecisa;\n"
+    "Código de saída: 0 todas as variáveis dentro da tolerância; 4 alguma imprecisa ou\n"
+    "nenhuma frequência de teste utilizável (não verificado);\n"
     "1, 2 e 3 como em \"analisar\".\n";
 
 }  // namespace
@@ -57,18 +58,19 @@ int verify_command(const Arguments& args, std::ostream& out, std::ostream& err) 
     if (status != 0) return status;
 
     const VerificationReport& report = verification.last_report();
-    out << "\nVerificação numérica em " << report.frequencies.size() << " frequências";
-    if (!report.frequencies.empty()) {
-        char range[80];
-        std::snprintf(range, sizeof range, " (de %.3g a %.3g rad/s)", report.frequencies.front(),
-                      report.frequencies.back());
-        out << range;
+    if (report.frequencies.empty()) {
+        // No point could be used: nothing was checked, which is no pass.
+        out << "\nVerificação numérica: não verificado (nenhuma frequência de teste utilizável).\n";
+        return 4;
     }
-    out << ":\n";
+    char range[80];
+    std::snprintf(range, sizeof range, " (de %.3g a %.3g rad/s)", report.frequencies.front(),
+                  report.frequencies.back());
+    out << "\nVerificação numérica em " << report.frequencies.size() << " frequências" << range << ":\n";
     out << "Variável  Nome          Grau N  Grau D  Erro relativo  Situação\n";
     bool all_within = true;
     for (const VariableCheck& v : report.variables) {
-        bool ok = v.error <= tolerance;
+        bool ok = v.error <= tolerance;  // false for an error that is not a number
         all_within = all_within && ok;
         char line[200];
         std::snprintf(line, sizeof line, "%8d  %-12s  %6d  %6d  %13.1e  %s", v.variable, to_utf8(v.name).c_str(),

@@ -1,11 +1,10 @@
 #include "engine/analysis_run.h"
 
-#include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "engine/assembly.h"
 #include "engine/c_locale.h"
+#include "engine/file_read.h"
 #include "engine/fp_fault.h"
 #include "engine/netlist.h"
 #include "engine/results.h"
@@ -19,15 +18,6 @@ namespace {
 std::size_t file_name_start(const std::string& path) {
     std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? 0 : slash + 1;
-}
-
-bool read_whole_file(const std::string& path, std::string& text) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) return false;
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, got);
-    return !std::ferror(file.get());
 }
 
 // Ends a run that stops before the pause: the variables of the new netlist must never
@@ -117,8 +107,9 @@ bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check, 
     const char* path = tables.netlist_path.c_str();
 
     std::string text;
-    if (!read_whole_file(tables.netlist_path, text)) {
-        log_message(host, "Arquivo %s inexistente", path);
+    FileRead read = read_text_file(host, tables.netlist_path, max_netlist_bytes, text);
+    if (read != FileRead::ok) {
+        if (read == FileRead::missing) log_message(host, "Arquivo %s inexistente", path);
         return end_before_pause(host);
     }
     log_message(host, "Lendo netlist %s:", path);

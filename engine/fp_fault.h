@@ -5,6 +5,7 @@
 
 #include <cfenv>
 #include <stdexcept>
+#include <string>
 
 namespace quorvat {
 
@@ -14,6 +15,8 @@ constexpr int fp_fault_flags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
 class FloatingPointFault : public std::runtime_error {
 public:
     explicit FloatingPointFault(int flags);
+    /// The message names where the fault happened: "Estouro em ponto flutuante em R1.".
+    FloatingPointFault(int flags, const std::string& where);
     int flags() const { return flags_; }
 
 private:

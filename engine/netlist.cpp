@@ -1,5 +1,6 @@
 #include "engine/netlist.h"
 
+#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -13,6 +14,16 @@ namespace quorvat {
 namespace {
 
 constexpr std::size_t max_keyword_length = 40;  // the run of I, C, = and blanks before an initial condition
+
+// √(L1·L2). Inductances far from 1 (1e200 H) are taken root by root, so that the product
+// neither overflows nor underflows while the result fits; a negative product stays an
+// invalid operation.
+double mutual_root(double l1, double l2) {
+    double a = std::fabs(l1), b = std::fabs(l2);
+    bool ordinary = a > 1e-150 && a < 1e150 && b > 1e-150 && b < 1e150;
+    if (ordinary || (l1 < 0.0) != (l2 < 0.0) || a == 0.0 || b == 0.0) return std::sqrt(l1 * l2);
+    return std::sqrt(a) * std::sqrt(b);
+}
 
 char upper(char ch) { return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch; }
 
@@ -38,7 +49,9 @@ private:
         if (!word(out, converted)) return false;
         return converted || incomplete();
     }
-    bool required_number(double& out);
+    bool required_number(double& out) { return number_field(out, {}); }
+    bool number_field(double& out, std::string_view followers);
+    void check_overflow();
     bool final_number(double& out);
     bool incomplete() {
         log_message(log_, "Elemento incompleto: %s", element_.name);
@@ -71,26 +84,42 @@ bool ElementReader::word(std::string& out, bool& converted) {
     return true;
 }
 
-bool ElementReader::required_number(double& out) {
-    if (!in_.read_number(out)) return incomplete();
-    fp_check();
-    return true;
+// A number field. A field that begins like a number (a digit, or a sign or point before
+// one) but is not one, or a number glued to bytes other than those of followers ("2E+",
+// "1e", "2x"), is "Valor inválido" with the field as written; a field that is no number
+// at all ("nan", "-") leaves the element incomplete.
+bool ElementReader::number_field(double& out, std::string_view followers) {
+    in_.skip_white();
+    std::size_t start = in_.position();
+    bool read = in_.read_number(out);
+    check_overflow();
+    if (read && (in_.at_end() || is_white(in_.peek()) || followers.find(in_.peek()) != std::string_view::npos))
+        return true;
+    std::string_view text = in_.text();
+    auto digit = [&](std::size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
+    std::size_t k = start;
+    if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
+    if (k < text.size() && text[k] == '.') ++k;
+    if (!read && !digit(k)) return incomplete();
+    std::size_t end = start;
+    while (end < text.size() && !is_white(text[end])) ++end;
+    std::string field(text.substr(start, end - start));
+    log_message(log_, "Valor inválido: %s", field.c_str());
+    return false;
+}
+
+// An overflow while a number is read names the element (its name is known by then).
+void ElementReader::check_overflow() {
+    if (int raised = std::fetestexcept(fp_fault_flags)) {
+        fp_clear();
+        throw FloatingPointFault(raised, to_utf8(element_.name));
+    }
 }
 
 // The last number of its line: what follows must be white space, which is skipped with
 // the rest of the line. "1k" is refused rather than read as 1.
 bool ElementReader::final_number(double& out) {
-    in_.skip_white();
-    std::size_t start = in_.position();
-    if (!required_number(out)) return false;
-    if (!in_.at_end() && !is_white(in_.peek())) {
-        std::size_t end = start;
-        std::string_view text = in_.text();
-        while (end < text.size() && !is_white(text[end])) ++end;
-        std::string field(text.substr(start, end - start));
-        log_message(log_, "Valor inválido: %s", field.c_str());
-        return false;
-    }
+    if (!number_field(out, {})) return false;
     in_.skip_rest_of_line();
     return true;
 }
@@ -107,13 +136,16 @@ bool ElementReader::two_terminal_with_value() {
 // line ends after the value, the condition is 0 and the next line is read normally.
 bool ElementReader::capacitor_or_inductor() {
     element_.second_value = 0.0;
-    if (!required_word(w1_) || !required_word(w2_) || !required_number(element_.value)) return false;
-    std::string keyword(in_.read_run("IC= ", max_keyword_length));
+    if (!required_word(w1_) || !required_word(w2_) || !number_field(element_.value, "IC=")) return false;
+    // The whole run of I, C, = and blanks is consumed; the echo shows at most its start.
+    std::string keyword(in_.read_run("IC= ", std::string_view::npos).substr(0, max_keyword_length));
     in_.skip_blanks();
     if (!in_.at_end() && in_.peek() != '\n') {
-        if (in_.read_number(element_.second_value)) {
-            fp_check();
-            in_.skip_rest_of_line();
+        std::size_t before = in_.position();
+        double condition = 0.0;
+        if (in_.read_number(condition)) {
+            in_.set_position(before);
+            if (!final_number(element_.second_value)) return false;
         }
         // A byte that is no number stays unread and starts the next element.
     }
@@ -185,8 +217,8 @@ bool ElementReader::coupling() {
     }
     log_message(log_, "(%s está na linha %d, %s está na linha %d)", w1_.c_str(), element_.a, w2_.c_str(),
                 element_.b);
-    element_.second_value =
-        element_.value * std::sqrt(tables_.elements[element_.a].value * tables_.elements[element_.b].value);
+    element_.second_value = element_.value * mutual_root(tables_.elements[element_.a].value,
+                                                         tables_.elements[element_.b].value);
     fp_check();
     return true;
 }
@@ -226,6 +258,14 @@ int32_t find_node(EngineTables& tables, LogSink& log, std::string_view name) {
 }
 
 bool read_netlist(EngineTables& tables, LogSink& log, std::string_view text) {
+    // A NUL byte would end the C strings of the tables inside a word: "a\0b" would become
+    // a node shown as "a" and yet distinct from it.
+    if (std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        int line = 1;
+        for (std::size_t i = 0; i < nul; ++i) line += text[i] == '\n';
+        log_message(log, "Linha %d do netlist contém um caractere nulo", line);
+        return false;
+    }
     Scanner in(text);
     in.skip_rest_of_line();  // the title line
     std::string name;
@@ -240,14 +280,14 @@ bool read_netlist(EngineTables& tables, LogSink& log, std::string_view text) {
             --tables.element_count;
             continue;
         }
-        name[0] = kind;
-        ElementRecord& element = tables.elements[tables.element_count];
-        element = ElementRecord{};
-        copy_name(element.name, name);
         if (character_count(name) > static_cast<std::size_t>(max_name_length)) {
             log_message(log, "Campo com mais de %d caracteres: %s", max_name_length, name.c_str());
             return false;
         }
+        name[0] = kind;
+        ElementRecord& element = tables.elements[tables.element_count];
+        element = ElementRecord{};
+        copy_name(element.name, name);
         ElementReader reader(tables, log, in, element);
         if (!reader.read(kind)) return false;
     }

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "engine/fp_fault.h"
 #include "engine/polynomial.h"
+#include "engine/result_files.h"
 
 namespace quorvat {
 
@@ -48,19 +50,6 @@ void normalise(EngineTables& tables) {
     }
 }
 
-// Creates or truncates the file and writes p to it. Returns false (message logged) when
-// the file cannot be created, written or closed.
-bool write_file(LogSink& log, const std::string& file_name, const ResultPolynomial& p) {
-    std::FILE* file = std::fopen(file_name.c_str(), "w");
-    bool ok = file != nullptr;
-    if (ok) {
-        ok = poly_write(p, file);
-        ok = std::fclose(file) == 0 && ok;
-    }
-    if (!ok) log_message(log, "Erro ao gravar o arquivo %s", file_name.c_str());
-    return ok;
-}
-
 }  // namespace
 
 bool adjust_results(EngineTables& tables, AnalysisHost& host) {
@@ -85,16 +74,16 @@ bool write_results(EngineTables& tables, AnalysisHost& host) {
     list_selected_results(tables, host);
 
     const std::string& base = tables.base_name;
+    std::vector<PendingFile> files;
     for (int k = 1; k <= tables.variable_count; ++k) {
+        files.push_back({base + ".n" + std::to_string(k), [&p = tables.num[k]](std::FILE* f) { return poly_write(p, f); }});
+        files.push_back({base + ".d" + std::to_string(k), [&p = tables.den[k]](std::FILE* f) { return poly_write(p, f); }});
+    }
+    if (!write_files_all_or_nothing(files, tables.netlist_path, host)) return false;
+    for (int k = 1; k <= tables.variable_count && host.checked(AnalysisOption::details); ++k) {
         const char* name = tables.variable_name(k);
-        std::string numerator = base + ".n" + std::to_string(k);
-        if (!write_file(host, numerator, tables.num[k])) return false;
-        if (host.checked(AnalysisOption::details))
-            log_message(host, "Numerador %d (%s) salvo no arquivo %s", k, name, numerator.c_str());
-        std::string denominator = base + ".d" + std::to_string(k);
-        if (!write_file(host, denominator, tables.den[k])) return false;
-        if (host.checked(AnalysisOption::details))
-            log_message(host, "Denominador %d (%s) salvo no arquivo %s", k, name, denominator.c_str());
+        log_message(host, "Numerador %d (%s) salvo no arquivo %s", k, name, files[2 * k - 2].name.c_str());
+        log_message(host, "Denominador %d (%s) salvo no arquivo %s", k, name, files[2 * k - 1].name.c_str());
     }
     if (!host.checked(AnalysisOption::details)) log_message(host, "Resultados salvos como %s.*", base.c_str());
     host.propose_plot_file(base + ".n1");

@@ -118,7 +118,7 @@ std::size_t skip_white_from(std::string_view text, std::size_t pos) {
 void Scanner::skip_white() { pos_ = skip_white_from(text_, pos_); }
 
 void Scanner::skip_blanks() {
-    while (!at_end() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r')) ++pos_;
+    while (!at_end() && text_[pos_] != '\n' && is_white(text_[pos_])) ++pos_;
 }
 
 bool Scanner::read_word(std::string& word) {

@@ -40,7 +40,8 @@ public:
     /// Like %*[^\n]: discards everything up to, not including, the next line feed.
     void skip_rest_of_line();
 
-    /// Skips blanks, tabs and carriage returns, not line feeds.
+    /// Skips white space but line feeds: blanks, tabs, carriage returns, vertical tabs and
+    /// form feeds.
     void skip_blanks();
 
     /// Skips white space, line feeds included.

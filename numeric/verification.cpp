@@ -47,8 +47,9 @@ Complex evaluate(const ResultPolynomial& p, Complex s) {
 // max|a0| / max|a1|.
 std::vector<double> natural_frequencies(const Pencil& p) {
     std::vector<double> moduli;
+    if (p.a0.size() == 0) return moduli;  // the largest entry of an empty matrix is undefined
     double norm0 = p.a0.cwiseAbs().maxCoeff(), norm1 = p.a1.cwiseAbs().maxCoeff();
-    if (p.a0.size() == 0 || norm0 == 0.0 || norm1 == 0.0) return moduli;
+    if (norm0 == 0.0 || norm1 == 0.0) return moduli;
     double scale = norm0 / norm1;
     Eigen::GeneralizedEigenSolver<Eigen::MatrixXd> solver(p.a0, p.a1, false);
     if (solver.info() != Eigen::Success) return moduli;
@@ -103,7 +104,10 @@ VerificationReport verify_results(const EngineTables& tables) {
     FpFlagsGuard keep_flags;
     VerificationReport report;
     int n = tables.variable_count;
-    if (n == 0) return report;
+    if (n == 0) {  // no variable: nothing can differ, at any point
+        report.frequencies = test_frequencies(tables);
+        return report;
+    }
     Pencil p = assembled_pencil(tables);
     std::vector<double> largest_difference(n, 0.0), largest_direct(n, 0.0), largest_polynomial(n, 0.0);
     for (double w : test_frequencies(tables)) {
@@ -146,9 +150,13 @@ VerificationReport verify_results(const EngineTables& tables) {
 
 void log_verification_warnings(const VerificationReport& report, LogSink& log, double tolerance) {
     FpFlagsGuard keep_flags;
+    if (report.frequencies.empty()) {
+        log_message(log, "Aviso: os resultados não puderam ser verificados (nenhuma frequência de teste utilizável).");
+        return;
+    }
     bool warned = false;
     for (const VariableCheck& v : report.variables) {
-        if (v.error <= tolerance) continue;
+        if (v.error <= tolerance) continue;  // an error that is not a number is never within
         log_message(log, "Aviso: variável %d (%s) difere da solução numérica direta (erro relativo %.1e).",
                     v.variable, v.name.c_str(), v.error);
         warned = true;

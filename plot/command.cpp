@@ -1,6 +1,7 @@
 #include "plot/command.h"
 
 #include <exception>
+#include <new>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -34,6 +35,9 @@ bool run_command(const std::function<void()>& work) {
     try {
         work();
         return true;
+    } catch (const std::bad_alloc&) {
+        fp_clear();
+        show_error(QStringLiteral("Memória insuficiente."));
     } catch (const std::exception& error) {
         fp_clear();
         show_error(QString::fromUtf8(error.what()));

@@ -1,10 +1,10 @@
 #include "plot/plot_files.h"
 
 #include <cfenv>
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <memory>
 
+#include "engine/file_read.h"
 #include "engine/fp_fault.h"
 
 namespace quorvat {
@@ -15,19 +15,6 @@ bool read_real(Scanner& in, double& value) {
     if (!in.read_number(value)) return false;
     if (std::isinf(value)) throw_fp_fault(FE_OVERFLOW);
     return true;
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-std::string read_all(std::FILE* file) {
-    std::string text;
-    char buffer[4096];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
-    return text;
 }
 
 }  // namespace
@@ -62,6 +49,13 @@ std::vector<std::string> adicionar_lines(const std::string& chosen) {
     return {"* Arquivo com nome inválido."};
 }
 
+bool curve_computable(const ResultPolynomial& numerator, const ResultPolynomial& denominator) {
+    FpFlagsGuard keep_flags;
+    bool denominator_zero = true;
+    for (int i = 0; i <= std::min(denominator.degree, max_order); ++i) denominator_zero = denominator_zero && denominator.c[i] == 0.0;
+    return !denominator_zero && denominator.Cte != 0.0 && std::isfinite(numerator.Cte / denominator.Cte);
+}
+
 bool plotar(PlotterState& state, const std::vector<std::string>& lines, const PlotTexts& texts, LogSink& log) {
     state.plot_ready = 0;
     PlotSettings& s = state.settings;
@@ -82,11 +76,13 @@ bool plotar(PlotterState& state, const std::vector<std::string>& lines, const Pl
     CurveTable& curves = state.curves;
     curves.curve_count = 0;
     curves.awaiting_denominator = 0;
+    std::string numerator_line;
     for (const std::string& line : lines) {
         if (!line.empty() && line[0] == '*') continue;
-        File file(std::fopen(line.c_str(), "r"));
-        if (!file) {
-            log_message(log, "Arquivo %s não encontrado.", line.c_str());
+        std::string text;
+        FileRead read = read_text_file(log, line, max_polynomial_file_bytes, text);
+        if (read != FileRead::ok) {
+            if (read == FileRead::missing) log_message(log, "Arquivo %s não encontrado.", line.c_str());
             return false;
         }
         log_message(log, "Lendo arquivo %s", line.c_str());
@@ -103,11 +99,18 @@ bool plotar(PlotterState& state, const std::vector<std::string>& lines, const Pl
             slot = &curves.curve_num[++curves.curve_count];
             curves.awaiting_denominator = 1;
         }
-        std::string text = read_all(file.get());
         Scanner in(text);
         if (!poly_read(in, *slot, log)) {
             log_message(log, "Arquivo %s inválido.", line.c_str());
             return false;
+        }
+        if (!curves.awaiting_denominator) {
+            int j = curves.curve_count;
+            if (!curve_computable(curves.curve_num[j], curves.curve_den[j]))
+                log_message(log, "Curva %d (%s / %s) não pode ser calculada em nenhum ponto", j,
+                            numerator_line.c_str(), line.c_str());
+        } else {
+            numerator_line = line;
         }
     }
     log_message(log, "Lidas %d funções", curves.curve_count);

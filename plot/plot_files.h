@@ -31,6 +31,12 @@ std::optional<std::string> denominator_name(const std::string& numerator);
 /// the comment "* Arquivo com nome inválido.".
 std::vector<std::string> adicionar_lines(const std::string& chosen);
 
+/// Whether a curve can be computed at some frequency: false for a denominator that is
+/// identically zero (every coefficient or its Cte) or a gain factor Cte_n / Cte_d that is
+/// not a finite number. Plotar logs "Curva %d (%s) não pode ser calculada em nenhum ponto"
+/// for such a pair and goes on.
+bool curve_computable(const ResultPolynomial& numerator, const ResultPolynomial& denominator);
+
 /// The texts of Form4's edit boxes, with their defaults.
 struct PlotTexts {
     std::string wmin = "0.1";

@@ -29,7 +29,16 @@ void frequency_key(int key, PlotSettings& s, bool log_axis) {
 
 }  // namespace
 
-bool apply_plot_key(int key, PlotSettings& s, bool log_axis, int32_t& recompute_needed) {
+bool usable_range(double low, double high, bool ratio) {
+    if (!std::isfinite(low) || !std::isfinite(high) || low == high) return false;
+    if (!ratio) return true;
+    double quotient = high / low;
+    return std::isfinite(quotient) && quotient > 1.0;
+}
+
+bool apply_plot_key(int key, PlotSettings& settings, bool log_axis, int32_t& recompute_needed) {
+    // The key works on a copy, kept only when the ranges it gives stay usable.
+    PlotSettings s = settings;
     switch (key) {
         case key_left:
         case key_right:
@@ -39,24 +48,28 @@ bool apply_plot_key(int key, PlotSettings& s, bool log_axis, int32_t& recompute_
             // the key is ignored.
             if (log_axis && !frequency_limits_positive(s)) return true;
             frequency_key(key, s, log_axis);
+            if (!usable_range(s.wmin, s.wmax, log_axis)) return true;
+            settings = s;
             recompute_needed = 1;
             return true;
         case key_up: {
             double d = (s.gmax - s.gmin) * 0.5;
             s.gmin = s.gmin + d;
             s.gmax = s.gmax + d;
-            return true;
+            break;
         }
         case key_down: {
             double d = (s.gmax - s.gmin) * 0.5;
             s.gmin = s.gmin - d;
             s.gmax = s.gmax - d;
-            return true;
+            break;
         }
-        case key_keypad_add: s.gmax = (s.gmax + s.gmin) * 0.5; return true;
-        case key_keypad_subtract: s.gmax = 2 * s.gmax - s.gmin; return true;
+        case key_keypad_add: s.gmax = (s.gmax + s.gmin) * 0.5; break;
+        case key_keypad_subtract: s.gmax = 2 * s.gmax - s.gmin; break;
         default: return false;
     }
+    if (usable_range(s.gmin, s.gmax, false)) settings = s;
+    return true;
 }
 
 }  // namespace quorvat

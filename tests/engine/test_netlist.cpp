@@ -126,13 +126,13 @@ TEST(NetlistReader, TextAfterAFinalNumberIsSkippedWithTheLine) {
     EXPECT_EQ(r.tables->element_count, 2);
 }
 
-TEST(NetlistReader, SuffixOnACapacitanceOrSourceValueStartsTheNextElement) {
+TEST(NetlistReader, SuffixOnACapacitanceOrSourceValueIsAnInvalidValue) {
     Reading capacitor("C1 1 0 1u\n");
     EXPECT_FALSE(capacitor.ok);
-    EXPECT_EQ(capacitor.host.lines.back(), "Elemento desconhecido: U");
+    EXPECT_EQ(capacitor.host.lines.back(), "Valor inválido: 1u");
     Reading source("I1 0 1 1m DEGRAU\n");
     EXPECT_FALSE(source.ok);
-    EXPECT_EQ(source.host.lines.back(), "Fonte inválida M");
+    EXPECT_EQ(source.host.lines.back(), "Valor inválido: 1m");
 }
 
 TEST(NetlistReader, InitialConditionIsReadFromItsOwnLineOnly) {
@@ -327,6 +327,68 @@ TEST(Scanner, LenientConversions) {
     EXPECT_EQ(lenient_to_int("+"), 0);
     EXPECT_EQ(lenient_to_int("99999999999"), 2147483647);
     EXPECT_EQ(lenient_to_int("abc"), 0);
+}
+
+}  // namespace
+}  // namespace quorvat
+
+namespace quorvat {
+namespace {
+
+// Inputs that an independent model of the reader told apart from what it did.
+TEST(NetlistReaderRules, FieldsAreReadByTheirOwnRules) {
+    struct Case {
+        const char* body;
+        bool ok;
+        const char* last_line;  // the last log line
+    } cases[] = {
+        // The initial condition comes from the element's own line, whatever white space ends it.
+        {"C1 1 0 1\v\n2.5\n", false, "Elemento desconhecido: 2.5"},
+        {"C1 1 0 1\f\nR1 1 0 1\n", true, "R1 1 0 1"},
+        // A keyword run longer than the echo is consumed whole.
+        {"C1 1 0 1                                         IC=2 0 1 1 DEGRAU\nR1 1 0 1\n", true, "R1 1 0 1"},
+        // An exponent letter without digits, or bytes glued to a number, make the field invalid.
+        {"V1 1 0 2E+ DEGRAU\n", false, "Valor inválido: 2E+"},
+        {"C1 1 0 1e IC=2\n", false, "Valor inválido: 1e"},
+        {"C1 1 0 1 IC=2x\n", false, "Valor inválido: 2x"},
+        {"I1 0 1 3k DEGRAU\n", false, "Valor inválido: 3k"},
+        {"C1 1 0 1IC=2\n", true, "C1 1 0 1 (IC=) 2"},
+        // What does not begin like a number leaves the element incomplete.
+        {"R1 1 0 nan\n", false, "Elemento incompleto: R1"},
+        {"R1 1 0 -\n", false, "Elemento incompleto: R1"},
+        // A long name is shown as written.
+        {"rabcdefghijk 1 0 1\n", false, "Campo com mais de 10 caracteres: rabcdefghijk"},
+    };
+    for (const Case& c : cases) {
+        Reading r(c.body);
+        EXPECT_EQ(r.ok, c.ok) << c.body;
+        if (*c.last_line) {
+            ASSERT_FALSE(r.host.lines.empty()) << c.body;
+            EXPECT_EQ(r.host.lines.back(), c.last_line) << c.body;
+        }
+    }
+    // A NUL byte is refused with its line, before anything is read.
+    Reading nul(std::string("R1 1 0 1\nR2 a\0b 0 1\nR3 a\0b 0 1\n", 31));
+    EXPECT_FALSE(nul.ok);
+    EXPECT_EQ(nul.host.lines, std::vector<std::string>{"Linha 3 do netlist contém um caractere nulo"});
+    Reading long_run("C1 1 0 1                                         IC=2 0 1 1 DEGRAU\n");
+    EXPECT_EQ(long_run.tables->element_count, 1);
+    EXPECT_EQ(long_run.element(1).second_value, 2.0);
+}
+
+TEST(NetlistReaderRules, HugeValuesFitWhereTheirResultDoes) {
+    // √(L1·L2) of two 1e200 H inductors is 1e200: the coupling must not overflow.
+    Reading k("L1 1 0 1e200\nL2 2 0 1e200\nK1 L1 L2 0.5\nLa 1 0 1e-200\nLb 2 0 4e-200\nK2 La Lb 1\n");
+    ASSERT_TRUE(k.ok) << k.host.text();
+    EXPECT_DOUBLE_EQ(k.element(3).second_value, 5e199);
+    EXPECT_DOUBLE_EQ(k.element(6).second_value, 2e-200);
+    try {
+        Reading overflow("R1 1 0 1\nR22 1 0 1e400\n");
+        ADD_FAILURE() << "no fault";
+    } catch (const FloatingPointFault& fault) {
+        EXPECT_STREQ(fault.what(), "Estouro em ponto flutuante em R22.");
+    }
+    fp_clear();
 }
 
 }  // namespace

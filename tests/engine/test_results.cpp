@@ -1,6 +1,10 @@
 // The result stage: integration adjustment, normalisation, the listing of the selected
 // variables, the polynomial files and their failures.
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
+#include <functional>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -194,18 +198,77 @@ TEST(ResultFiles, FileThatCannotBeCreatedEndsTheStage) {
     Stage stage(1);
     stage.tables->base_name = stage.dir.file("falta/r");
     EXPECT_FALSE(stage.write());
-    EXPECT_EQ(stage.host.text(), "Erro ao gravar o arquivo " + stage.dir.file("falta/r.n1") + "\n");
+    EXPECT_EQ(stage.host.text(),
+              "Erro ao gravar o arquivo " + stage.dir.file("falta/r.n1") + ": arquivo ou pasta inexistente\n");
     EXPECT_TRUE(stage.host.proposed_plot_file.empty());
 }
 
-TEST(ResultFiles, WriteErrorKeepsTheFilesBefore) {
-    Stage stage(2);
-    fs::create_symlink("/dev/full", stage.base + ".d1");  // every write there fails
-    EXPECT_FALSE(stage.write());
-    EXPECT_EQ(stage.host.text(), "Erro ao gravar o arquivo " + stage.base + ".d1\n");
+// Every failure leaves the old files exactly as they were, and no temporary behind.
+TEST(ResultFiles, AllOrNothing) {
+    auto folder_entries = [](const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    struct Case {
+        const char* what;
+        std::function<void(Stage&)> arrange;
+        std::function<void()> restore;
+        const char* message_end;  // after "Erro ao gravar o arquivo BASE"
+    };
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const Case cases[] = {
+        {"a folder at the last name", [](Stage& s) { fs::create_directory(s.base + ".d2"); }, [] {},
+         ".d2: é uma pasta\n"},
+        {"the netlist at a result name",
+         [](Stage& s) {
+             testing::write_file(s.base + ".n2", "netlist\n");
+             s.tables->netlist_path = s.base + ".n2";
+         },
+         [] {}, nullptr},
+        {"a full file system (file size limit)",
+         [&saved](Stage&) {
+             std::signal(SIGXFSZ, SIG_IGN);
+             rlimit none = saved;
+             none.rlim_cur = 0;
+             setrlimit(RLIMIT_FSIZE, &none);
+         },
+         [&] { setrlimit(RLIMIT_FSIZE, &saved); }, ".n1: arquivo grande demais\n"},
+    };
+    for (const Case& c : cases) {
+        Stage stage(2);
+        testing::write_file(stage.base + ".n1", "velho n1\n");
+        testing::write_file(stage.base + ".d1", "velho d1\n");
+        c.arrange(stage);
+        std::vector<std::string> before = folder_entries(stage.dir.path());
+        bool written = stage.write();
+        c.restore();
+        EXPECT_FALSE(written) << c.what;
+        if (c.message_end)
+            EXPECT_EQ(stage.host.text(), "Erro ao gravar o arquivo " + stage.base + c.message_end) << c.what;
+        else
+            EXPECT_EQ(stage.host.text(), "O arquivo de resultado " + stage.base +
+                                             ".n2 é o próprio netlist: nenhum arquivo foi gravado.\n");
+        EXPECT_EQ(folder_entries(stage.dir.path()), before) << c.what;
+        EXPECT_EQ(stage.file(".n1"), "velho n1\n") << c.what;
+        EXPECT_EQ(stage.file(".d1"), "velho d1\n") << c.what;
+        EXPECT_TRUE(stage.host.proposed_plot_file.empty()) << c.what;
+    }
+}
+
+TEST(ResultFiles, LinkAtAResultNameIsReplacedNotWrittenThrough) {
+    Stage stage(1);
+    std::string precious = stage.dir.file("precious.txt");
+    testing::write_file(precious, "precioso\n");
+    fs::create_symlink(precious, stage.base + ".n1");
+    fs::create_symlink("/dev/full", stage.base + ".d1");
+    ASSERT_TRUE(stage.write()) << stage.host.text();
+    EXPECT_EQ(read_file(precious), "precioso\n");
+    EXPECT_FALSE(fs::is_symlink(stage.base + ".n1"));
+    EXPECT_FALSE(fs::is_symlink(stage.base + ".d1"));
     EXPECT_EQ(stage.file(".n1"), "0\n 1.000000000000\n 1.000000000000\n");
-    EXPECT_FALSE(stage.exists(".n2"));
-    EXPECT_TRUE(stage.host.proposed_plot_file.empty());
 }
 
 TEST(ResultListing, SelectedVariablesInIndexOrder) {

@@ -63,6 +63,38 @@ TEST(Roots, WideSpreadRootsArePolished) {
     EXPECT_NEAR(r.roots[2].real(), -1e3, 1e-9);
 }
 
+// Coefficients across hundreds of decades: each group of roots of near modulus is solved
+// at its own scale, and a root beyond the double range is counted as not computed.
+TEST(Roots, CoefficientsBeyondTheMatrixRange) {
+    struct Case {
+        std::vector<double> c;
+        std::vector<std::complex<double>> roots;  // by modulus, upper root of a pair first
+        int failed;
+    } cases[] = {
+        {{1e200, 0, 1e-200}, {{0, 1e200}, {0, -1e200}}, 0},
+        {{1e-300, 1}, {{-1e-300, 0}}, 0},
+        {{1e300, 1e-300}, {}, 1},  // -1e600
+        // (s + 1e-150)(s + 1e150) and (s^2 + 1e-200)(s + 1e100)
+        {{1, 1e150 + 1e-150, 1}, {{-1e-150, 0}, {-1e150, 0}}, 0},
+        {{1e-100, 1e-200, 1e100, 1}, {{0, 1e-100}, {0, -1e-100}, {-1e100, 0}}, 0},
+    };
+    for (const Case& c : cases) {
+        PolynomialRoots r = polynomial_roots(polynomial(c.c));
+        EXPECT_EQ(r.failed, c.failed) << c.c.size();
+        ASSERT_EQ(r.roots.size(), c.roots.size()) << c.c.size();
+        for (std::size_t i = 0; i < c.roots.size(); ++i)
+            EXPECT_LE(std::abs(r.roots[i] - c.roots[i]), 1e-12 * std::abs(c.roots[i])) << r.roots[i];
+    }
+    bool complete = true;
+    std::string report = describe_poles_and_zeros(polynomial({1e300, 1e-300}), polynomial({1}), &complete);
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(report.find("nan"), std::string::npos);
+    EXPECT_NE(report.find("Ganho: 1e-300\n"), std::string::npos) << report;
+    // Each leading product overflows a double while the gain does not.
+    std::string gain = describe_poles_and_zeros(polynomial({1, 1e300}, 1e300), polynomial({1, 1e300}, 1e300));
+    EXPECT_NE(gain.find("Ganho: 1\n"), std::string::npos) << gain;
+}
+
 TEST(Roots, ReportGivesGainZerosPolesAndQ) {
     // H(s) = 2 (s + 1) / (2 s^3 + 2 s^2 + 2 s) with Cte 3 on the numerator.
     std::string text = describe_poles_and_zeros(polynomial({2, 2}, 3.0), polynomial({0, 2, 2, 2}));

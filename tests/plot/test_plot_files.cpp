@@ -165,8 +165,8 @@ TEST_F(Plotar, EndsEarlyWithItsMessages) {
     EXPECT_EQ(log.lines, (Lines{"Lendo arquivo " + n, "Lendo arquivo " + bad, "Arquivo " + bad + " inválido."}));
     EXPECT_EQ(state->plot_ready, 0);
 
-    EXPECT_FALSE(run({n, dir.path().string()}));  // a folder opens but does not read
-    EXPECT_EQ(log.lines.back(), "Arquivo " + dir.path().string() + " inválido.");
+    EXPECT_FALSE(run({n, dir.path().string()}));  // a folder is no regular file
+    EXPECT_EQ(log.lines.back(), "Arquivo " + dir.path().string() + " não é um arquivo comum");
 
     Lines many;
     for (int i = 0; i < 21; ++i) many.insert(many.end(), {n, d});
