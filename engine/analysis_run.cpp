@@ -63,7 +63,7 @@ bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check) 
     const char* path = tables.netlist_path.c_str();
 
     std::string text;
-    if (!read_whole_file(tables.netlist_path, text)) {
+    if (!host.supplied_netlist(text) && !read_whole_file(tables.netlist_path, text)) {
         log_message(host, "Arquivo %s inexistente", path);
         return end_before_pause(host);
     }
