@@ -131,7 +131,8 @@ private:
             diagnostics_.refuse(line, "inclusões encadeadas demais");
             return;
         }
-        std::filesystem::path path = std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : folder / name;
+        std::filesystem::path path =
+            (std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : folder / name).lexically_normal();
         std::string text, error;
         if (!reader_(path.string(), text, error)) {
             diagnostics_.refuse(line, error);

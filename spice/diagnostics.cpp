@@ -1,5 +1,7 @@
 #include "spice/diagnostics.h"
 
+#include <algorithm>
+
 #include "engine/text.h"
 
 namespace quorvat::spice {
@@ -11,15 +13,22 @@ std::string describe(const Origin& origin) {
 
 void Diagnostics::note(const Origin& origin, const std::string& message) {
     std::string line = describe(origin) + " (" + message + ")";
-    if (refused_.insert("nota " + line).second) notes_.push_back(line);
+    if (seen_.insert("nota " + line).second) notes_.push_back(line);
 }
 
 void Diagnostics::refuse(const Origin& origin, const std::string& message) {
-    refuse(describe(origin) + " (" + message + ")");
+    std::string text = describe(origin) + " (" + message + ")";
+    if (seen_.insert(text).second) refusals_.push_back(Refusal{origin.file, origin.line, text});
 }
 
-void Diagnostics::refuse(const std::string& message) {
-    if (refused_.insert(message).second) refusals_.push_back(message);
+std::vector<std::string> Diagnostics::refusals() const {
+    std::vector<Refusal> sorted = refusals_;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Refusal& a, const Refusal& b) {
+        return a.file != b.file ? a.file < b.file : a.line < b.line;
+    });
+    std::vector<std::string> texts;
+    for (const Refusal& refusal : sorted) texts.push_back(refusal.text);
+    return texts;
 }
 
 }  // namespace quorvat::spice

@@ -22,15 +22,22 @@ public:
     void note(const std::string& message) { notes_.push_back(message); }
     /// One refusal per line and message, however many instances repeat it.
     void refuse(const Origin& origin, const std::string& message);
-    void refuse(const std::string& message);
 
     const std::vector<std::string>& notes() const { return notes_; }
-    const std::vector<std::string>& refusals() const { return refusals_; }
+    /// The refusals in the order of the deck's lines (the deck's own lines first, then
+    /// each included file's).
+    std::vector<std::string> refusals() const;
+    bool refused() const { return !refusals_.empty(); }
 
 private:
+    struct Refusal {
+        std::string file;
+        int line;
+        std::string text;
+    };
     std::vector<std::string> notes_;
-    std::vector<std::string> refusals_;
-    std::set<std::string> refused_;
+    std::vector<Refusal> refusals_;
+    std::set<std::string> seen_;
 };
 
 /// "linha 12: TEXT" or "modelos.lib, linha 3: TEXT", the text shown as UTF-8.

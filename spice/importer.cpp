@@ -37,12 +37,15 @@ ImportResult import_deck(std::string_view text, const std::string& path, const I
     FlatCircuit circuit;
     flatten(deck, options, circuit, diagnostics);
     ImportResult result;
-    if (diagnostics.refusals().empty()) {
-        std::string name = std::filesystem::path(path).filename().string();
-        result.netlist = write_netlist(circuit, options, name, diagnostics, result.warnings);
+    // Written even after a refusal, so that the references of F, H and K are checked
+    // and every refusal is reported at once.
+    std::string name = std::filesystem::path(path).filename().string();
+    result.netlist = write_netlist(circuit, options, name, diagnostics, result.warnings);
+    result.ok = !diagnostics.refused();
+    if (!result.ok) {
+        result.netlist.clear();
+        result.warnings.clear();
     }
-    result.ok = diagnostics.refusals().empty();
-    if (!result.ok) result.netlist.clear();
     result.notes = diagnostics.notes();
     result.refusals = diagnostics.refusals();
     return result;
