@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::size_t max_file_bytes = 16u << 20;
 constexpr int max_include_depth = 16;
+constexpr std::size_t max_included_bytes = 64u << 20;  // all inclusions of one deck together
 
 bool is_blank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\f' || ch == '\v'; }
 
@@ -138,6 +139,11 @@ private:
             diagnostics_.refuse(line, error);
             return;
         }
+        included_bytes_ += text.size();
+        if (included_bytes_ > max_included_bytes) {
+            diagnostics_.refuse(line, "arquivos incluídos grandes demais");
+            return;
+        }
         std::vector<Origin> lines = logical_lines(text, name, false, nullptr, diagnostics_);
         if (!section.empty()) lines = section_lines(lines, section, line);
         bool control = in_control_;
@@ -169,6 +175,7 @@ private:
     Diagnostics& diagnostics_;
     std::vector<Origin>& out_;
     bool in_control_ = false;
+    std::size_t included_bytes_ = 0;
 };
 
 }  // namespace

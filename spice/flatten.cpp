@@ -10,7 +10,8 @@ namespace quorvat::spice {
 
 namespace {
 
-constexpr int max_depth = 32;
+constexpr std::size_t max_depth = 32;
+constexpr std::size_t max_flat_elements = 100000;  // far beyond the analysis, short of exhausting memory
 
 std::string upper_first(std::string name) {
     if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
@@ -69,6 +70,8 @@ private:
 
     void expand(const std::vector<Statement>& body, const Scope& scope) {
         for (const Statement& statement : body) {
+            if (circuit_.elements.size() >= max_flat_elements)
+                return diagnostics_.refuse(statement.origin, "subcircuitos expandem-se em elementos demais");
             const std::string& name = statement.words[0];
             if (name[0] == 'x' || name[0] == 'X') {
                 instance(statement, scope);

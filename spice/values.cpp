@@ -91,7 +91,15 @@ private:
         return true;
     }
 
+    // Every nested level passes here; a bound keeps a hostile deck off the stack's end.
     bool unary(double& value) {
+        if (++depth_ > max_depth) return fail("expressão aninhada demais");
+        bool ok = signed_primary(value);
+        --depth_;
+        return ok;
+    }
+
+    bool signed_primary(double& value) {
         skip();
         if (peek() == '-' || peek() == '+') {
             bool negative = text_[pos_++] == '-';
@@ -211,6 +219,8 @@ private:
     const ParamScope* scope_;
     std::size_t pos_ = 0;
     std::string error_;
+    int depth_ = 0;
+    static constexpr int max_depth = 200;
 };
 
 }  // namespace
@@ -250,6 +260,10 @@ bool ParamScope::lookup(const std::string& name, double& value, std::string& err
     if (definition == expressions_.end()) {
         if (parent_) return parent_->lookup(key, value, error);
         error = "parâmetro desconhecido: " + key;
+        return false;
+    }
+    if (evaluating_.size() >= 200) {
+        error = "parâmetros encadeados demais: " + key;
         return false;
     }
     if (!evaluating_.insert(key).second) {
