@@ -30,15 +30,17 @@ const char* refused_kind(char kind) {
 
 bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-// POLY, VALUE, TABLE and the other forms of a controlled source that are not one gain.
-bool nonlinear_form(const std::vector<std::string>& words, std::size_t first) {
-    static const char* const forms[] = {"poly", "value", "table", "laplace", "freq", "vol=", "cur=", "{", "nand",
-                                        "nor",  "and",   "or"};
-    for (std::size_t i = first; i < words.size(); ++i) {
-        std::string word = lower(words[i]);
-        for (const char* form : forms)
-            if (starts_with(word, form)) return true;
-    }
+// POLY, VALUE, TABLE and the other forms of a controlled source that are not one gain,
+// named by the word after the output nodes: "POLY(2)", "VALUE={...}", "TABLE {...}".
+bool nonlinear_form(const std::vector<std::string>& words) {
+    if (words.size() < 4) return false;
+    std::string word = lower(words[3]);
+    if (word[0] == '{') return true;
+    std::string head = word.substr(0, word.find_first_of("({='"));
+    static const char* const forms[] = {"poly", "value", "table", "laplace", "freq", "vol",
+                                        "cur",  "and",   "or",    "nand",    "nor"};
+    for (const char* form : forms)
+        if (head == form) return true;
     return false;
 }
 
@@ -150,14 +152,14 @@ bool LineReader::coupling() {
 }
 
 bool LineReader::voltage_controlled() {
-    if (nonlinear_form(words_, 3)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
+    if (nonlinear_form(words_)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
     if (!nodes(4)) return false;
     if (words_.size() != 6) return refuse(words_.size() < 6 ? "falta o ganho" : "campo não reconhecido: " + words_[6]);
     return value_of(words_[5], element_.value);
 }
 
 bool LineReader::current_controlled() {
-    if (nonlinear_form(words_, 3)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
+    if (nonlinear_form(words_)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
     if (!nodes(2)) return false;
     if (words_.size() != 5) return refuse(words_.size() < 5 ? "falta o ganho" : "campo não reconhecido: " + words_[5]);
     element_.refs = {scope_.element(words_[3])};

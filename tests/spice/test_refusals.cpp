@@ -56,6 +56,10 @@ TEST(SpiceRefusals, EveryRefusedLineIsListed) {
         "linha 21: R1 b 0 1 (nome R1 repetido)",
     };
     EXPECT_EQ(r.refusals, expected);
+
+    // Node names that begin like a keyword are no keyword.
+    ImportResult nodes = import_text("t\nE3 a 0 andy 0 2\nG4 a 0 polyp 0 1m\nR1 a 0 1\n");
+    EXPECT_TRUE(nodes.ok) << nodes.refusals[0];
 }
 
 TEST(SpiceRefusals, LimitsOfTheAnalysisOnlyWarn) {
