@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/spice_deck.h"
 #include "engine/analysis_host.h"
 #include "engine/analysis_run.h"
 #include "numeric/verification.h"
@@ -18,6 +19,7 @@ struct AnalysisFlags {
     std::string zero_text = "1e-12";
     std::set<int> selection;  // variables selected in the variables list, 1-based
     std::string netlist;
+    DeckFlags deck;  // a SPICE deck is imported in memory
 };
 
 /// Parses the options and the netlist; false (message on err) for a usage error.

@@ -36,6 +36,9 @@ const char* const analysis_usage =
     "Sem --exato, a eliminação em ponto flutuante é conferida com a solução exata e,\n"
     "quando falha ou fica imprecisa, os resultados exatos tomam o seu lugar.\n"
     "\n"
+    "Um NETLIST .cir, .sp, .spice ou .ckt (ou com --spice) é um deck SPICE, importado\n"
+    "como em \"quorvat-cli importar\", que explica --fontes e --amp-op.\n"
+    "\n"
     "Código de saída: 0 análise terminada com sucesso; 1 a análise parou com uma\n"
     "mensagem no log; 2 erro de uso; 3 erro de ponto flutuante; 4 algum resultado\n"
     "gravado difere da solução de referência.\n";
@@ -69,6 +72,14 @@ public:
         out_ << to_utf8(line) << '\n';
     }
     std::string netlist_file_name() override { return flags_.netlist; }
+    bool supplied_netlist(std::string& text) override {
+        text = imported_;
+        return imported_deck_;
+    }
+    void supply(std::string text) {
+        imported_ = std::move(text);
+        imported_deck_ = true;
+    }
     bool checked(AnalysisOption option) override { return flags_.checked.count(option) != 0; }
     bool wait_for_options(const std::vector<std::string>& /*variable_names*/, NumericOptions& numbers) override {
         numbers.coefficient_dispersion = lenient_to_double(flags_.dispersion_text);
@@ -83,6 +94,8 @@ public:
 private:
     const AnalysisFlags& flags_;
     std::ostream& out_;
+    std::string imported_;
+    bool imported_deck_ = false;
 };
 
 }  // namespace
@@ -113,6 +126,10 @@ bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& hel
             return true;
         }
         if (toggle(word)) continue;
+        if (int deck = take_deck_flag(args, i, flags.deck, "analisar", err); deck != 0) {
+            if (deck < 0) return false;
+            continue;
+        }
         if (word == "--dispersao" || word == "--zero" || word == "--selecionar") {
             if (i + 1 >= args.size()) {
                 err << "quorvat-cli analisar: falta o valor de " << word << "\n";
@@ -148,6 +165,11 @@ int run_cli_analysis(const AnalysisFlags& flags, ResultCheck* check, std::ostrea
     auto tables = std::make_unique<EngineTables>();
     CliHost host(flags, out);
     exact::ExactReference exact;
+    if (is_deck(flags.netlist, flags.deck)) {
+        std::string netlist;
+        if (!load_deck(flags.netlist, flags.deck, netlist, out, err)) return 1;
+        host.supply(std::move(netlist));
+    }
     try {
         fp_clear();
         bool success = run_analysis(*tables, host, check, &exact);

@@ -28,6 +28,9 @@ int roots_command(const Arguments& args, std::ostream& out, std::ostream& err);
 /// quorvat-cli exportar: a pair of polynomial files for Python, MATLAB/Octave or JSON.
 int export_command(const Arguments& args, std::ostream& out, std::ostream& err);
 
+/// quorvat-cli importar: a SPICE deck into a netlist; 0 written, 1 refused, 2 usage.
+int import_command(const Arguments& args, std::ostream& out, std::ostream& err);
+
 /// quorvat-cli plotar: 0 success, 1 Plotar ended early, 2 usage.
 int plot_command(const Arguments& args, std::ostream& out, std::ostream& err);
 

@@ -29,6 +29,7 @@ const char* const usage =
     "  plotar     lê pares de arquivos de polinômios e traça a resposta em frequência\n"
     "  raizes     mostra o ganho, os zeros e os polos de um par de arquivos\n"
     "  exportar   escreve um par de arquivos para Python, MATLAB/Octave ou JSON\n"
+    "  importar   converte um deck SPICE num netlist\n"
     "  tempo      calcula x(t) de pares de arquivos: fórmula, tabela e figura\n"
     "\n"
     "\"quorvat-cli COMANDO --help\" explica cada comando.\n";
@@ -70,6 +71,7 @@ int run_command(int argc, char** argv, const PaintingCommands* painting) {
     if (command == "raizes") return roots_command(args, std::cout, std::cerr);
     if (command == "exportar") return export_command(args, std::cout, std::cerr);
     if (command == "plotar") return painting ? painting->plot(args, std::cout, std::cerr) : hand_to_painting(argc, argv);
+    if (command == "importar") return import_command(args, std::cout, std::cerr);
     if (command == "tempo") {
         bool picture = std::find(args.begin(), args.end(), "--png") != args.end();
         if (picture && !painting) return hand_to_painting(argc, argv);

@@ -30,6 +30,9 @@ class AnalysisHost : public LogSink {
 public:
     /// The file name chosen in the netlist open dialog (empty when there is none).
     virtual std::string netlist_file_name() = 0;
+    /// The netlist text when the host holds it itself (a SPICE deck imported in memory);
+    /// false to read the file named by netlist_file_name().
+    virtual bool supplied_netlist(std::string& /*text*/) { return false; }
     /// The state of a check box, read at the moment of use.
     virtual bool checked(AnalysisOption option) = 0;
     /// The options pause: fills the variables list with the names of variables 1..n

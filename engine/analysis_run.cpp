@@ -107,7 +107,8 @@ bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check, 
     const char* path = tables.netlist_path.c_str();
 
     std::string text;
-    FileRead read = read_text_file(host, tables.netlist_path, max_netlist_bytes, text);
+    FileRead read = host.supplied_netlist(text) ? FileRead::ok
+                                                : read_text_file(host, tables.netlist_path, max_netlist_bytes, text);
     if (read != FileRead::ok) {
         if (read == FileRead::missing) log_message(host, "Arquivo %s inexistente", path);
         return end_before_pause(host);

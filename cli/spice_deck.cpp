@@ -1,0 +1,57 @@
+#include "cli/spice_deck.h"
+
+#include <iostream>
+
+namespace quorvat::cli {
+
+int take_deck_flag(const Arguments& args, std::size_t& i, DeckFlags& flags, const std::string& command,
+                   std::ostream& err) {
+    const std::string& word = args[i];
+    if (word == "--spice") {
+        flags.force = true;
+        return 1;
+    }
+    if (word != "--fontes" && word != "--amp-op") return 0;
+    if (i + 1 >= args.size()) {
+        err << "quorvat-cli " << command << ": falta o valor de " << word << "\n";
+        return -1;
+    }
+    const std::string& value = args[++i];
+    if (word == "--fontes") {
+        if (value == "impulso") flags.options.sources = spice::SourceMode::impulse;
+        else if (value == "degrau") flags.options.sources = spice::SourceMode::step;
+        else {
+            err << "quorvat-cli " << command << ": --fontes aceita impulso ou degrau: " << value << "\n";
+            return -1;
+        }
+        return 1;
+    }
+    spice::OpAmpSubcircuit op_amp;
+    std::string error;
+    if (!spice::parse_op_amp(value, op_amp, error)) {
+        err << "quorvat-cli " << command << ": --amp-op " << value << ": " << error << "\n";
+        return -1;
+    }
+    flags.options.op_amps.push_back(op_amp);
+    return 1;
+}
+
+bool is_deck(const std::string& path, const DeckFlags& flags) {
+    return flags.force || spice::has_deck_extension(path);
+}
+
+bool load_deck(const std::string& path, const DeckFlags& flags, std::string& netlist, std::ostream& out,
+               std::ostream& err) {
+    spice::ImportResult imported = spice::import_deck_file(path, flags.options);
+    if (!imported.ok) {
+        err << "Deck SPICE " << path << " recusado:\n";
+        for (const std::string& line : imported.refusals) err << "  " << line << "\n";
+        return false;
+    }
+    for (const std::string& line : imported.notes) out << "Importação: " << line << "\n";
+    for (const std::string& line : imported.warnings) out << "Importação: aviso: " << line << "\n";
+    netlist = std::move(imported.netlist);
+    return true;
+}
+
+}  // namespace quorvat::cli

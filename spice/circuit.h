@@ -1,0 +1,65 @@
+// The flattened circuit: every element of the deck with its subcircuits expanded and
+// its values evaluated, before the names and sources are fitted to our language.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "spice/deck.h"
+#include "spice/importer.h"
+#include "spice/values.h"
+
+namespace quorvat::spice {
+
+struct FlatElement {
+    char kind = 0;                   // R C L K E G F H V I O, upper case
+    std::string key;                 // full name in lower case, unique in the circuit
+    std::string full_name;           // instance path first, as written: X1.R1
+    std::string candidate;           // the name it asks for in the netlist: R1, R1.X1, OX1
+    std::vector<std::string> nodes;  // node keys, "0" for ground; O: output, 0, +, -
+    double value = 0.0;
+    double second = 0.0;             // C, L: initial condition
+    bool has_second = false;
+    std::vector<std::string> refs;   // F, H: key of the sensed V source; K: the two inductors
+    bool impulse = false;            // V, I: impulse rather than step
+    bool ammeter = false;            // V: 0 V, written with no AC and no transient function
+    Origin origin;
+};
+
+struct FlatCircuit {
+    std::string title;
+    std::vector<FlatElement> elements;
+    std::map<std::string, std::string> node_names;  // key: full name as first written
+};
+
+/// How the line of one element finds its nodes, the elements it names and its
+/// parameters inside the instance being expanded.
+struct ElementScope {
+    std::function<std::string(const std::string&)> node;     // node word: node key
+    std::function<std::string(const std::string&)> element;  // element name: element key
+    const ParamScope* params = nullptr;
+    SourceMode sources = SourceMode::as_written;
+};
+
+/// Reads one element line other than X into element (kind, nodes, value, refs). False,
+/// with its refusal recorded, when the element is outside the linear subset or malformed.
+bool parse_element(const Statement& statement, const ElementScope& scope, FlatElement& element,
+                   Diagnostics& diagnostics);
+
+/// Expands the deck into the flat circuit.
+void flatten(const Deck& deck, const ImportOptions& options, FlatCircuit& circuit, Diagnostics& diagnostics);
+
+}  // namespace quorvat::spice
+
+namespace quorvat::spice {
+
+/// Fits the flat circuit to our language (sensed currents, names, sources) and writes
+/// the netlist text, its header naming every replacement. Empty, with the refusals
+/// recorded, when an F, H or K names no suitable element. Limits beyond the analysis's
+/// go to warnings.
+std::string write_netlist(const FlatCircuit& circuit, const ImportOptions& options, const std::string& deck_name,
+                          Diagnostics& diagnostics, std::vector<std::string>& warnings);
+
+}  // namespace quorvat::spice

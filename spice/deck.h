@@ -1,0 +1,48 @@
+// A deck split into statements: the top level, the subcircuit definitions and the
+// parameters, with the dot commands that do not describe the circuit set aside.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "spice/deck_lines.h"
+
+namespace quorvat::spice {
+
+/// One element line in words. Parenthesised, braced and quoted groups stay one word;
+/// "name = value" and its spaced forms become the one word "name=value".
+struct Statement {
+    Origin origin;
+    std::vector<std::string> words;
+};
+
+using Assignments = std::vector<std::pair<std::string, std::string>>;  // name, expression
+
+struct Subcircuit {
+    std::string name;
+    Origin origin;
+    std::vector<std::string> pins;
+    Assignments defaults;  // "params:" of the definition
+    Assignments params;    // .param lines inside it
+    std::vector<Statement> body;
+};
+
+struct Deck {
+    std::string title;
+    std::vector<Statement> top;
+    Assignments params;
+    std::map<std::string, Subcircuit> subcircuits;  // by lower-case name
+};
+
+std::vector<std::string> split_words(std::string_view text);
+
+/// "a=1 b={a*2} c = 3 * a" from words[first] on: each word holding "=" starts an
+/// assignment and the words without one continue its expression. Words before the first
+/// assignment are returned in loose.
+Assignments assignments(const std::vector<std::string>& words, std::size_t first, std::vector<std::string>* loose = nullptr);
+
+void parse_deck(const DeckSource& source, Deck& deck, Diagnostics& diagnostics);
+
+}  // namespace quorvat::spice

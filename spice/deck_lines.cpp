@@ -1,0 +1,232 @@
+#include "spice/deck_lines.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "spice/values.h"
+
+namespace quorvat::spice {
+
+namespace {
+
+constexpr std::size_t max_file_bytes = 16u << 20;
+constexpr int max_include_depth = 16;
+constexpr std::size_t max_included_bytes = 64u << 20;  // all inclusions of one deck together
+
+bool is_blank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\f' || ch == '\v'; }
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Cuts an end-of-line comment: from ";" on, or from a "$" followed by a blank or the end.
+std::string_view without_comment(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ';') return text.substr(0, i);
+        if (text[i] == '$' && (i + 1 == text.size() || is_blank(text[i + 1]))) return text.substr(0, i);
+    }
+    return text;
+}
+
+// The logical lines of one file: "*" lines and blank lines dropped, "+" lines appended
+// to the line before them (comment lines may stand between the two).
+std::vector<Origin> logical_lines(std::string_view text, const std::string& label, bool has_title, std::string* title,
+                                  Diagnostics& diagnostics) {
+    std::vector<Origin> lines;
+    std::size_t start = 0;
+    int number = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view raw = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (has_title && number == 1) {
+            if (title) *title = std::string(trim(raw));
+            continue;
+        }
+        std::string_view line = trim(raw);
+        if (line.empty() || line[0] == '*') continue;
+        line = trim(without_comment(line));
+        if (line.empty()) continue;
+        if (line[0] == '+') {
+            if (lines.empty()) {
+                diagnostics.note(Origin{label, number, std::string(line)}, "continuação sem linha anterior, ignorada");
+                continue;
+            }
+            lines.back().text += ' ';
+            lines.back().text += trim(line.substr(1));
+            continue;
+        }
+        lines.push_back(Origin{label, number, std::string(line)});
+    }
+    return lines;
+}
+
+// The words after the first, quotes removed.
+std::vector<std::string> arguments(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < text.size() && !is_blank(text[i])) ++i;
+    while (i < text.size()) {
+        while (i < text.size() && is_blank(text[i])) ++i;
+        if (i >= text.size()) break;
+        std::string word;
+        if (text[i] == '"' || text[i] == '\'') {
+            char quote = text[i++];
+            while (i < text.size() && text[i] != quote) word += text[i++];
+            ++i;
+        } else {
+            while (i < text.size() && !is_blank(text[i])) word += text[i++];
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+class LineExpander {
+public:
+    LineExpander(const FileReader& reader, Diagnostics& diagnostics, std::vector<Origin>& out)
+        : reader_(reader), diagnostics_(diagnostics), out_(out) {}
+
+    // Appends the lines to the output, following inclusions; false after .end.
+    bool expand(const std::vector<Origin>& lines, const std::filesystem::path& folder, int depth) {
+        for (const Origin& line : lines) {
+            std::string word = first_word(line.text);
+            if (in_control_) {
+                if (word == ".endc") in_control_ = false;
+                continue;
+            }
+            if (word == ".end") return false;
+            if (word == ".control") {
+                in_control_ = true;
+                diagnostics_.note(line, "bloco .control ... .endc ignorado");
+            } else if (word == ".include" || word == ".inc" || word == ".incl") {
+                std::vector<std::string> args = arguments(line.text);
+                if (args.empty()) diagnostics_.refuse(line, "falta o nome do arquivo");
+                else include(line, folder, args[0], "", depth);
+            } else if (word == ".lib") {
+                std::vector<std::string> args = arguments(line.text);
+                if (args.size() >= 2) include(line, folder, args[0], args[1], depth);
+                else if (args.size() == 1 && std::filesystem::is_regular_file(folder / args[0]))
+                    include(line, folder, args[0], "", depth);
+                // otherwise the start of a section of a library file read whole
+            } else if (word == ".endl") {
+                continue;
+            } else {
+                out_.push_back(line);
+            }
+        }
+        return true;
+    }
+
+private:
+    void include(const Origin& line, const std::filesystem::path& folder, const std::string& name,
+                 const std::string& section, int depth) {
+        if (depth >= max_include_depth) {
+            diagnostics_.refuse(line, "inclusões encadeadas demais");
+            return;
+        }
+        std::filesystem::path path =
+            (std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : folder / name).lexically_normal();
+        std::string text, error;
+        if (!reader_(path.string(), text, error)) {
+            diagnostics_.refuse(line, error);
+            return;
+        }
+        included_bytes_ += text.size();
+        if (included_bytes_ > max_included_bytes) {
+            diagnostics_.refuse(line, "arquivos incluídos grandes demais");
+            return;
+        }
+        std::vector<Origin> lines = logical_lines(text, name, false, nullptr, diagnostics_);
+        if (!section.empty()) lines = section_lines(lines, section, line);
+        bool control = in_control_;
+        in_control_ = false;
+        expand(lines, path.parent_path(), depth + 1);  // an .end inside ends only that file
+        in_control_ = control;
+    }
+
+    // The lines between ".lib SECTION" and its ".endl".
+    std::vector<Origin> section_lines(const std::vector<Origin>& lines, const std::string& section, const Origin& from) {
+        std::vector<Origin> chosen;
+        bool inside = false, found = false;
+        for (const Origin& line : lines) {
+            std::string word = first_word(line.text);
+            std::vector<std::string> args = arguments(line.text);
+            if (!inside && word == ".lib" && args.size() == 1 && lower(args[0]) == lower(section)) {
+                inside = found = true;
+            } else if (inside && word == ".endl") {
+                inside = false;
+            } else if (inside) {
+                chosen.push_back(line);
+            }
+        }
+        if (!found) diagnostics_.refuse(from, "seção " + section + " não encontrada");
+        return chosen;
+    }
+
+    const FileReader& reader_;
+    Diagnostics& diagnostics_;
+    std::vector<Origin>& out_;
+    bool in_control_ = false;
+    std::size_t included_bytes_ = 0;
+};
+
+}  // namespace
+
+std::string first_word(std::string_view text) {
+    std::size_t end = 0;
+    while (end < text.size() && !is_blank(text[end])) ++end;
+    return lower(text.substr(0, end));
+}
+
+bool read_text_file(const std::string& path, std::string& text, std::string& error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = "arquivo " + path + " inexistente";
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = path + " não é um arquivo comum";
+        return false;
+    }
+    if (static_cast<std::size_t>(info.st_size) > max_file_bytes) {
+        error = "arquivo " + path + " grande demais";
+        return false;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) {
+        error = "não foi possível ler " + path;
+        return false;
+    }
+    text.clear();
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        text.append(buffer, got);
+        if (text.size() > max_file_bytes) {
+            error = "arquivo " + path + " grande demais";
+            return false;
+        }
+    }
+    if (std::ferror(file.get())) {
+        error = "não foi possível ler " + path;
+        return false;
+    }
+    return true;
+}
+
+void read_deck_lines(std::string_view text, const std::string& path, const FileReader& reader, DeckSource& deck,
+                     Diagnostics& diagnostics) {
+    std::vector<Origin> lines = logical_lines(text, "", true, &deck.title, diagnostics);
+    LineExpander expander(reader, diagnostics, deck.lines);
+    expander.expand(lines, std::filesystem::path(path).parent_path(), 0);
+}
+
+}  // namespace quorvat::spice

@@ -1,0 +1,195 @@
+// Subcircuit expansion: every X instance replaced by the elements of its definition,
+// with hierarchical names, or by an ideal op-amp when the user asked for one.
+#include <memory>
+#include <set>
+#include <string>
+
+#include "spice/circuit.h"
+
+namespace quorvat::spice {
+
+namespace {
+
+constexpr std::size_t max_depth = 32;
+constexpr std::size_t max_flat_elements = 100000;  // far beyond the analysis, short of exhausting memory
+
+std::string upper_first(std::string name) {
+    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    return name;
+}
+
+bool is_ground(const std::string& key) { return key == "0" || key == "gnd"; }
+
+// Where the lines being expanded stand: the instance path, the pins of the instance
+// and its parameters.
+struct Scope {
+    std::string path;                          // "X1.X2" as written; empty at the top
+    std::map<std::string, std::string> pins;  // pin key: node key outside
+    const ParamScope* params = nullptr;
+    std::vector<std::string> open;             // subcircuits being expanded, outermost first
+};
+
+class Flattener {
+public:
+    Flattener(const Deck& deck, const ImportOptions& options, FlatCircuit& circuit, Diagnostics& diagnostics)
+        : deck_(deck), options_(options), circuit_(circuit), diagnostics_(diagnostics) {}
+
+    void run() {
+        Scope top;
+        top.params = deck_params();
+        expand(deck_.top, top);
+    }
+
+private:
+    std::string node(const std::string& word, const Scope& scope) {
+        std::string key = lower(word);
+        if (is_ground(key)) return "0";
+        if (auto pin = scope.pins.find(key); pin != scope.pins.end()) return pin->second;
+        std::string full = scope.path.empty() ? word : scope.path + "." + word;
+        key = lower(full);
+        circuit_.node_names.emplace(key, full);
+        return key;
+    }
+
+    std::string full_name(const std::string& name, const Scope& scope) const {
+        return scope.path.empty() ? name : scope.path + "." + name;
+    }
+
+    // The netlist name an element asks for: its own name, then the instance path.
+    std::string candidate(const std::string& name, const Scope& scope, const std::string& prefix = "") const {
+        return upper_first(prefix + (scope.path.empty() ? name : name + "." + scope.path));
+    }
+
+    void add(FlatElement element) {
+        if (!keys_.insert(element.key).second) {
+            diagnostics_.refuse(element.origin, "nome " + element.full_name + " repetido");
+            return;
+        }
+        circuit_.elements.push_back(std::move(element));
+    }
+
+    void expand(const std::vector<Statement>& body, const Scope& scope) {
+        for (const Statement& statement : body) {
+            if (circuit_.elements.size() >= max_flat_elements)
+                return diagnostics_.refuse(statement.origin, "subcircuitos expandem-se em elementos demais");
+            const std::string& name = statement.words[0];
+            if (name[0] == 'x' || name[0] == 'X') {
+                instance(statement, scope);
+                continue;
+            }
+            FlatElement element;
+            element.full_name = full_name(name, scope);
+            element.key = lower(element.full_name);
+            element.candidate = candidate(name, scope);
+            ElementScope lines;
+            lines.node = [&](const std::string& word) { return node(word, scope); };
+            lines.element = [&](const std::string& word) { return lower(full_name(word, scope)); };
+            lines.params = scope.params;
+            lines.sources = options_.sources;
+            if (parse_element(statement, lines, element, diagnostics_)) add(std::move(element));
+        }
+    }
+
+    // The pin position (0-based) named by an --amp-op field: a position from 1, or a pin name.
+    bool pin_index(const std::string& field, const Subcircuit* sub, std::size_t count, std::size_t& index) {
+        if (!field.empty() && field.find_first_not_of("0123456789") == std::string::npos && field.size() < 4) {
+            index = std::stoul(field) - 1;
+            return index < count;
+        }
+        if (!sub) return false;
+        for (std::size_t i = 0; i < sub->pins.size(); ++i)
+            if (lower(sub->pins[i]) == lower(field)) {
+                index = i;
+                return true;
+            }
+        return false;
+    }
+
+    const OpAmpSubcircuit* op_amp_for(const std::string& key) const {
+        for (const OpAmpSubcircuit& op_amp : options_.op_amps)
+            if (lower(op_amp.name) == key) return &op_amp;
+        return nullptr;
+    }
+
+    void op_amp(const Statement& statement, const Scope& scope, const OpAmpSubcircuit& mapping, const Subcircuit* sub,
+                const std::vector<std::string>& pins) {
+        const std::string& name = statement.words[0];
+        std::size_t plus = 0, minus = 0, output = 0;
+        if (sub && sub->pins.size() != pins.size())
+            return diagnostics_.refuse(statement.origin, "número de pinos diferente da definição de " + sub->name);
+        if (!pin_index(mapping.plus, sub, pins.size(), plus) || !pin_index(mapping.minus, sub, pins.size(), minus) ||
+            !pin_index(mapping.output, sub, pins.size(), output))
+            return diagnostics_.refuse(statement.origin, "pinos de --amp-op " + mapping.name + " inexistentes");
+        FlatElement element;
+        element.kind = 'O';
+        element.full_name = full_name(name, scope);
+        element.key = lower(element.full_name);
+        element.candidate = candidate(name, scope, "O");
+        element.nodes = {node(pins[output], scope), "0", node(pins[plus], scope), node(pins[minus], scope)};
+        element.origin = statement.origin;
+        add(std::move(element));
+    }
+
+    void instance(const Statement& statement, const Scope& scope) {
+        const std::vector<std::string>& words = statement.words;
+        std::size_t end = 1;
+        while (end < words.size() && words[end].find('=') == std::string::npos && lower(words[end]) != "params:") ++end;
+        if (end < 2) return diagnostics_.refuse(statement.origin, "falta o nome do subcircuito");
+        std::string sub_key = lower(words[end - 1]);
+        std::vector<std::string> pins(words.begin() + 1, words.begin() + static_cast<std::ptrdiff_t>(end - 1));
+        auto found = deck_.subcircuits.find(sub_key);
+        const Subcircuit* sub = found == deck_.subcircuits.end() ? nullptr : &found->second;
+        if (const OpAmpSubcircuit* mapping = op_amp_for(sub_key)) return op_amp(statement, scope, *mapping, sub, pins);
+        if (!sub) return diagnostics_.refuse(statement.origin, "subcircuito " + words[end - 1] + " não definido");
+        if (sub->pins.size() != pins.size())
+            return diagnostics_.refuse(statement.origin, "número de pinos diferente da definição de " + sub->name);
+        for (const std::string& open : scope.open)
+            if (open == sub_key) return diagnostics_.refuse(statement.origin, "subcircuito usado dentro de si mesmo");
+        if (scope.open.size() >= max_depth) return diagnostics_.refuse(statement.origin, "subcircuitos aninhados demais");
+
+        ParamScope params(deck_params());
+        for (const auto& [name, expression] : sub->defaults) params.define(name, expression);
+        for (const auto& [name, expression] : assignments(words, end)) {
+            double value;
+            std::string error;
+            if (!evaluate(expression, scope.params, value, error))
+                return diagnostics_.refuse(statement.origin, "parâmetro " + name + ": " + error);
+            params.define_value(name, value);
+        }
+        for (const auto& [name, expression] : sub->params) params.define(name, expression);
+
+        Scope inner;
+        inner.path = full_name(words[0], scope);
+        for (std::size_t i = 0; i < pins.size(); ++i) inner.pins[lower(sub->pins[i])] = node(pins[i], scope);
+        inner.params = &params;
+        inner.open = scope.open;
+        inner.open.push_back(sub_key);
+        expand(sub->body, inner);
+    }
+
+    // Subcircuit parameters see the deck's global ones.
+    const ParamScope* deck_params() {
+        if (!global_) {
+            global_ = std::make_unique<ParamScope>();
+            for (const auto& [name, expression] : deck_.params) global_->define(name, expression);
+        }
+        return global_.get();
+    }
+
+    const Deck& deck_;
+    const ImportOptions& options_;
+    FlatCircuit& circuit_;
+    Diagnostics& diagnostics_;
+    std::set<std::string> keys_;
+    std::unique_ptr<ParamScope> global_;
+};
+
+}  // namespace
+
+void flatten(const Deck& deck, const ImportOptions& options, FlatCircuit& circuit, Diagnostics& diagnostics) {
+    circuit.title = deck.title;
+    Flattener flattener(deck, options, circuit, diagnostics);
+    flattener.run();
+}
+
+}  // namespace quorvat::spice

@@ -1,0 +1,266 @@
+// From the flat circuit to the text of our netlist: the sensing branches of F and H,
+// names that our reader carries, the source types and the header.
+#include <charconv>
+#include <map>
+#include <set>
+#include <string>
+
+#include "engine/limits.h"
+#include "engine/text.h"
+#include "spice/circuit.h"
+
+namespace quorvat::spice {
+
+namespace {
+
+bool allowed_char(char ch) {
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_' ||
+           ch == '.' || ch == '+' || ch == '-';
+}
+
+bool fits(const std::string& name) {
+    if (name.empty() || name.size() > static_cast<std::size_t>(max_name_length)) return false;
+    for (char ch : name)
+        if (!allowed_char(ch)) return false;
+    return true;
+}
+
+std::string number(double value) {
+    char buffer[64];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    (void)error;
+    return std::string(buffer, end);
+}
+
+// Names of one kind (nodes, or elements): the names asked for where they fit and are
+// free, short replacements otherwise. Compared without case, as SPICE does.
+class Names {
+public:
+    explicit Names(std::set<std::string> taken = {}) : taken_(std::move(taken)) {}
+
+    // First pass: every name that fits and is free is kept for its key.
+    void ask(const std::string& key, const std::string& wanted) {
+        if (names_.count(key) || !fits(wanted) || !taken_.insert(lower(wanted)).second) return;
+        names_[key] = wanted;
+    }
+    // Second pass: the others get prefix + "_" + a number that is free.
+    const std::string& give(const std::string& key, const std::string& prefix) {
+        auto found = names_.find(key);
+        if (found != names_.end()) return found->second;
+        std::string name;
+        do name = prefix + "_" + std::to_string(++counters_[prefix]);
+        while (!taken_.insert(lower(name)).second);
+        return names_[key] = name;
+    }
+    const std::string& operator[](const std::string& key) const { return names_.at(key); }
+
+private:
+    std::set<std::string> taken_;
+    std::map<std::string, std::string> names_;
+    std::map<std::string, int> counters_;
+};
+
+int extra_currents(char kind) {
+    switch (kind) {
+        case 'V':
+        case 'E':
+        case 'F':
+        case 'O':
+        case 'L': return 1;
+        case 'H': return 2;
+        default: return 0;
+    }
+}
+
+class Writer {
+public:
+    Writer(const FlatCircuit& circuit, const ImportOptions& options, Diagnostics& diagnostics)
+        : circuit_(circuit), options_(options), diagnostics_(diagnostics) {}
+
+    std::string write(const std::string& deck_name, std::vector<std::string>& warnings);
+
+private:
+    bool resolve_references();
+    void route_sensed_currents();
+    void choose_names();
+    std::string element_line(const FlatElement& element) const;
+    std::string internal_node(const std::string& why) {
+        std::string key = "\n" + std::to_string(internal_.size());  // no deck node has a line feed
+        internal_.emplace_back(key, why);
+        return key;
+    }
+
+    const FlatCircuit& circuit_;
+    const ImportOptions& options_;
+    Diagnostics& diagnostics_;
+    std::vector<FlatElement> elements_;  // in netlist order, K last
+    std::map<std::string, std::size_t> index_;
+    std::vector<std::pair<std::string, std::string>> internal_;  // node key, what it joins
+    std::set<std::string> removed_;                              // ammeters replaced by sensing branches
+    std::vector<std::string> replacements_;                      // header lines
+    std::vector<std::string> internal_lines_;                    // header lines
+    std::set<std::string> named_nodes_;
+    Names node_names_{{"0"}};
+    Names element_names_;
+};
+
+bool Writer::resolve_references() {
+    bool ok = true;
+    for (const FlatElement& element : circuit_.elements) {
+        for (const std::string& ref : element.refs) {
+            auto found = index_.find(ref);
+            char wanted = element.kind == 'K' ? 'L' : 'V';
+            if (found == index_.end() || elements_[found->second].kind != wanted) {
+                diagnostics_.refuse(element.origin, wanted == 'L' ? "indutor não encontrado"
+                                                                  : "a corrente medida não é de uma fonte V conhecida");
+                ok = false;
+            }
+        }
+    }
+    return ok;
+}
+
+// Our F and H sense the current of their own short-circuited input branch. An ammeter
+// (a 0 V source) that they name gives way to their input branches, in series between
+// its nodes; a source with a voltage keeps its place with the branches in series
+// with it through new internal nodes. Each branch carries the named source's current
+// from its + node to its - node, as SPICE measures it.
+void Writer::route_sensed_currents() {
+    std::map<std::string, std::vector<std::size_t>> sensing;  // V key: its F and H, in order
+    for (std::size_t i = 0; i < elements_.size(); ++i)
+        if (elements_[i].kind == 'F' || elements_[i].kind == 'H') sensing[elements_[i].refs[0]].push_back(i);
+    for (auto& [source_key, users] : sensing) {
+        FlatElement& source = elements_[index_[source_key]];
+        std::string from = source.nodes[0], to = source.nodes[1];
+        if (source.ammeter) {
+            removed_.insert(source_key);
+            std::string list;
+            for (std::size_t user : users) list += (list.empty() ? "" : ", ") + elements_[user].full_name;
+            diagnostics_.note(describe(source.origin) + " (fonte de 0 V trocada pelo ramo de entrada de " + list + ")");
+        } else {
+            from = internal_node("entre " + source.full_name + " e a entrada de " + elements_[users[0]].full_name);
+            source.nodes[1] = from;
+        }
+        for (std::size_t k = 0; k < users.size(); ++k) {
+            FlatElement& user = elements_[users[k]];
+            std::string next = k + 1 == users.size()
+                                   ? to
+                                   : internal_node("entre as entradas de " + user.full_name + " e de " +
+                                                   elements_[users[k + 1]].full_name);
+            user.nodes.push_back(from);
+            user.nodes.push_back(next);
+            from = next;
+        }
+    }
+}
+
+void Writer::choose_names() {
+    for (const FlatElement& element : elements_) {
+        if (removed_.count(element.key)) continue;
+        element_names_.ask(element.key, element.candidate);
+        for (const std::string& node : element.nodes)
+            if (node != "0" && node[0] != '\n') node_names_.ask(node, circuit_.node_names.at(node));
+    }
+    for (const FlatElement& element : elements_) {
+        if (removed_.count(element.key)) continue;
+        const std::string& name = element_names_.give(element.key, std::string(1, element.kind));
+        if (lower(name) != lower(element.full_name)) replacements_.push_back(to_utf8(element.full_name) + " -> " + name);
+        for (const std::string& node : element.nodes) {
+            if (node == "0") continue;
+            bool internal = node[0] == '\n';
+            bool first = !named_nodes_.count(node);
+            const std::string& node_name = node_names_.give(node, "n");
+            if (!first) continue;
+            named_nodes_.insert(node);
+            if (internal) {
+                for (const auto& [key, why] : internal_)
+                    if (key == node) internal_lines_.push_back(node_name + ": nó novo " + why);
+            } else if (node_name != circuit_.node_names.at(node)) {
+                replacements_.push_back(to_utf8(circuit_.node_names.at(node)) + " -> " + node_name);
+            }
+        }
+    }
+}
+
+
+std::string Writer::element_line(const FlatElement& element) const {
+    std::string line = element_names_[element.key];
+    if (element.kind == 'K') {
+        line += ' ' + element_names_[element.refs[0]] + ' ' + element_names_[element.refs[1]];
+    } else {
+        for (const std::string& node : element.nodes) line += ' ' + (node == "0" ? node : node_names_[node]);
+    }
+    if (element.kind != 'O') line += ' ' + number(element.value);
+    if ((element.kind == 'C' || element.kind == 'L') && element.has_second) line += " IC=" + number(element.second);
+    if (element.kind == 'V' || element.kind == 'I') line += element.impulse ? " IMPULSO" : " DEGRAU";
+    return line;
+}
+
+std::string Writer::write(const std::string& deck_name, std::vector<std::string>& warnings) {
+    for (const FlatElement& element : circuit_.elements)
+        if (element.kind != 'K') elements_.push_back(element);
+    for (const FlatElement& element : circuit_.elements)
+        if (element.kind == 'K') elements_.push_back(element);  // after the inductors it names
+    for (std::size_t i = 0; i < elements_.size(); ++i) index_[elements_[i].key] = i;
+    if (!resolve_references()) return {};
+    route_sensed_currents();
+    choose_names();
+
+    std::string body;
+    int elements = 0, variables = 0;
+    bool impulses = false, steps = false;
+    for (const FlatElement& element : elements_) {
+        if (removed_.count(element.key)) continue;
+        body += element_line(element) + '\n';
+        ++elements;
+        variables += extra_currents(element.kind);
+        if (element.kind == 'V' || element.kind == 'I') (element.impulse ? impulses : steps) = true;
+    }
+    int nodes = static_cast<int>(named_nodes_.size());
+    variables += nodes;
+
+    std::string title = to_utf8(circuit_.title);
+    std::string text = (title.empty() ? "Deck SPICE importado" : title) + '\n';
+    text += "* Importado do deck SPICE " + to_utf8(deck_name) + " por quorvat-cli importar.\n";
+    switch (options_.sources) {
+        case SourceMode::as_written:
+            text += "* Fontes com AC: impulso do valor AC (funções de rede); só com DC ou valor: degrau.\n";
+            if (impulses && steps) {
+                std::string mixed = "fontes com AC e fontes só com DC: as de DC somam respostas ao degrau às "
+                                    "funções de rede (use --fontes para escolher um tipo)";
+                diagnostics_.note(mixed);
+            }
+            break;
+        case SourceMode::impulse: text += "* Fontes: todas como impulso (--fontes impulso).\n"; break;
+        case SourceMode::step: text += "* Fontes: todas como degrau (--fontes degrau).\n"; break;
+    }
+    if (!replacements_.empty()) {
+        text += "* Nomes trocados (deck -> netlist):\n";
+        for (const std::string& line : replacements_) text += "*   " + line + '\n';
+    }
+    if (!internal_lines_.empty()) {
+        text += "* Nós criados para as correntes medidas por F e H:\n";
+        for (const std::string& line : internal_lines_) text += "*   " + line + '\n';
+    }
+    auto limit = [&](int count, int most, const char* what) {
+        if (count > most)
+            warnings.push_back("o netlist tem " + std::to_string(count) + " " + what + "; a análise aceita até " +
+                               std::to_string(most));
+    };
+    limit(nodes, max_nodes, "nós");
+    limit(variables, max_variables, "variáveis");
+    limit(elements, max_elements, "elementos");
+    for (const std::string& line : diagnostics_.notes()) text += "* Nota: " + line + '\n';
+    for (const std::string& line : warnings) text += "* Aviso: " + line + '\n';
+    return text + body;
+}
+
+}  // namespace
+
+std::string write_netlist(const FlatCircuit& circuit, const ImportOptions& options, const std::string& deck_name,
+                          Diagnostics& diagnostics, std::vector<std::string>& warnings) {
+    Writer writer(circuit, options, diagnostics);
+    return writer.write(deck_name, warnings);
+}
+
+}  // namespace quorvat::spice

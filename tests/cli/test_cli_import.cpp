@@ -1,0 +1,103 @@
+// quorvat-cli importar, and SPICE decks given to analisar and verificar.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/test_files.h"
+
+namespace {
+
+using quorvat::testing::read_file;
+using quorvat::testing::ScratchDir;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string shell_word(const std::string& word) {
+    std::string q = "'";
+    for (char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return q + "'";
+}
+
+Outcome run_cli(const ScratchDir& dir, const std::string& arguments) {
+    std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
+    std::string command = "cd " + shell_word(dir.path().string()) + " && " + shell_word(QUORVAT_CLI) + " " + arguments +
+                          " >" + shell_word(out) + " 2>" + shell_word(err) + " </dev/null";
+    int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
+}
+
+const char* const rc_deck =
+    "RC low-pass\n"
+    "V1 in 0 DC 0 AC 1\n"
+    "R1 in out 1k\n"
+    "C1 out 0 1u\n"
+    ".ac dec 10 1 100k\n"
+    ".end\n";
+
+const char* const refused_deck = "bad\nD1 a 0 dm\nR1 a 0 1k\nQ1 a b 0 qm\n";
+
+TEST(CliImport, CommandsOnDecks) {
+    ScratchDir dir;
+    dir.write("rc.cir", rc_deck);
+    dir.write("rc_spice.net", rc_deck);
+    dir.write("bad.sp", refused_deck);
+    const std::string refusal =
+        "Deck SPICE bad.sp recusado:\n"
+        "  linha 2: D1 a 0 dm (fora do subconjunto linear: diodo)\n"
+        "  linha 4: Q1 a b 0 qm (fora do subconjunto linear: transistor bipolar)\n";
+    struct Case {
+        const char* arguments;
+        int status;
+        const char* out;  // text that standard output must hold
+        std::string err;  // standard error, whole
+    } cases[] = {
+        {"importar rc.cir", 0, "RC low-pass\n* Importado do deck SPICE rc.cir", ""},
+        {"importar rc.cir", 0, "V1 in 0 1 IMPULSO\nR1 in out 1000\nC1 out 0 1e-06\n", ""},
+        {"importar --fontes degrau --saida rc.net rc.cir", 0, "Netlist gravado em rc.net\n", ""},
+        {"importar bad.sp", 1, "", refusal},
+        {"importar --saida bad.net bad.sp", 1, "", refusal},
+        {"importar --fontes rampa rc.cir", 2, "", ""},
+        {"importar", 2, "", ""},
+        {"analisar rc.cir", 0, "Importação: linha 5: .ac dec 10 1 100k (ignorado: não descreve o circuito)\n", ""},
+        {"analisar --spice rc_spice.net", 0, "Resultados salvos como rc_spice.*\n", ""},
+        {"analisar bad.sp", 1, "", refusal},
+        {"analisar --amp-op opamp rc.cir", 2, "", ""},
+        {"verificar rc.cir", 0, "out                0       1", ""},
+    };
+    for (const Case& c : cases) {
+        Outcome o = run_cli(dir, c.arguments);
+        EXPECT_EQ(o.status, c.status) << c.arguments << "\n" << o.err;
+        EXPECT_NE(o.out.find(c.out), std::string::npos) << c.arguments << "\n" << o.out;
+        if (c.status != 2) {
+            EXPECT_EQ(o.err, c.err) << c.arguments;
+        }
+    }
+    // What the commands wrote: the step netlist, the deck's results under its base name,
+    // and nothing for a refused deck.
+    EXPECT_NE(read_file(dir.file("rc.net")).find("V1 in 0 1 DEGRAU\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("rc.n2")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("rc_spice.d3")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("bad.net")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("bad.n1")));
+}
+
+TEST(CliImport, ImportedNetlistAnalysesLikeTheDeck) {
+    ScratchDir dir;
+    dir.write("rc.cir", rc_deck);
+    ASSERT_EQ(run_cli(dir, "importar --saida copia.net rc.cir").status, 0);
+    ASSERT_EQ(run_cli(dir, "analisar rc.cir").status, 0);
+    ASSERT_EQ(run_cli(dir, "analisar copia.net").status, 0);
+    for (const char* suffix : {".n1", ".d1", ".n2", ".d2", ".n3", ".d3"})
+        EXPECT_EQ(read_file(dir.file(std::string("rc") + suffix)), read_file(dir.file(std::string("copia") + suffix)))
+            << suffix;
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+// Decks whose network functions are known in closed form import and analyse to them:
+// each variable's transform, evaluated on the jω axis, against the formula.
+#include <complex>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "spice_testing.h"
+
+namespace quorvat::spice {
+namespace {
+
+using cplx = std::complex<double>;
+
+struct Expectation {
+    const char* variable;
+    std::function<cplx(cplx)> transform;  // of the variable, for the deck's excitation
+};
+
+struct DeckCase {
+    const char* what;
+    const char* deck;
+    const char* op_amp;  // --amp-op, or nullptr
+    double scale;        // rad/s around which the functions are checked
+    std::vector<Expectation> expected;
+};
+
+cplx parallel(cplx a, cplx b) { return a * b / (a + b); }
+
+// The ladder R1 = 1 MΩ, C1 = 1 µF, L1 = 250 H, C2 = 4 µF, R2 = 10 kΩ: node a or out.
+cplx ladder(cplx s, bool out) {
+    cplx load = parallel(1.0 / (s * 4e-6), 1e4);
+    cplx shunt = parallel(1.0 / (s * 1e-6), s * 250.0 + load);
+    cplx a = shunt / (1e6 + shunt);
+    return out ? a * load / (s * 250.0 + load) : a;
+}
+
+// Transformer: R1 = 1, L1 = 1, L2 = 4, k = 0.9, load 10, driven through the dots.
+cplx transformer_load(cplx s) {
+    double l1 = 1.0, l2 = 4.0, m = 0.9 * std::sqrt(l1 * l2), r1 = 1.0, rl = 10.0;
+    cplx i1 = 1.0 / (r1 + s * l1 - s * s * m * m / (s * l2 + rl));
+    return rl * s * m * i1 / (s * l2 + rl);
+}
+
+const std::vector<DeckCase>& cases() {
+    static const std::vector<DeckCase> table = {
+        {"RC, AC source: the network function",
+         "RC\nV1 in 0 DC 0 AC 1\nR1 in out 1k\nC1 out 0 1u\n.ac dec 10 1 100k\n.end\n", nullptr, 1e3,
+         {{"out", [](cplx s) { return 1.0 / (1.0 + s * 1e-3); }}}},
+        {"RC, DC source: the step response of 5 V",
+         "RC\nV1 in 0 5\nR1 in out 1k\nC1 out 0 1u\n", nullptr, 1e3,
+         {{"out", [](cplx s) { return 5.0 / (s * (1.0 + s * 1e-3)); }}}},
+        {"series RLC, AC source with 180 degrees",
+         "RLC\nV1 in 0 AC 2 180\nR1 in a 100\nL1 a out 10mH\nC1 out 0 1uF\n", nullptr, 1e4,
+         {{"out", [](cplx s) { return -2.0 / (s * s * 1e-8 + s * 1e-4 + 1.0); }}}},
+        {"Sallen-Key low-pass with an op-amp subcircuit",
+         "Sallen-Key\n.subckt amp inp inn out\nE1 out 0 inp inn 1e6\n.ends\n.param r=10k\n"
+         "V1 in 0 AC 1\nR1 in a {r}\nR2 a b {r}\nC1 a out 20n\nC2 b 0 10n\nX1 b out out amp\n",
+         "amp:1,2,3", 1e4,
+         {{"out", [](cplx s) { return 1.0 / (s * s * 1e4 * 1e4 * 20e-9 * 10e-9 + s * 10e-9 * 2e4 + 1.0); }}}},
+        {"ladder with meg, m, u and p",
+         "ladder\nV1 in 0 AC 1\nR1 in a 1meg\nC1 a 0 1u\nL1 a out 250000m\nC2 out 0 4000000p\nR2 out 0 0.01MEG\n",
+         nullptr, 10.0, {{"a", [](cplx s) { return ladder(s, false); }}, {"out", [](cplx s) { return ladder(s, true); }}}},
+        {"transformer", "trafo\nV1 in 0 AC 1\nR1 in p 1\nL1 p 0 1\nL2 s 0 4\nK1 L1 L2 0.9\nRL s 0 10\n", nullptr, 1.0,
+         {{"s", transformer_load}}},
+        {"F and H through one 0 V ammeter",
+         "ammeter\nV1 in 0 AC 1\nR1 in m 1k\nVam m 0 0\nF1 0 o1 Vam 10\nR2 o1 0 200\nH1 o2 0 Vam 500\n", nullptr,
+         1.0,
+         {{"o1", [](cplx) { return cplx(2.0); }}, {"o2", [](cplx) { return cplx(0.5); }}}},
+        {"F and H through a shared voltage source with an RC load",
+         "shared\nVs in 0 AC 1\nR1 in x 1k\nC1 x 0 1u\nF2 0 o3 Vs 1\nR3 o3 0 1k\nH2 o4 0 Vs 1k\n", nullptr, 1e3,
+         // I(Vs) flows into its + node: minus the current the source drives into R1 and C1.
+         {{"o3", [](cplx s) { return -1.0 / (1.0 + 1.0 / (s * 1e-3)); }},
+          {"o4", [](cplx s) { return -1.0 / (1.0 + 1.0 / (s * 1e-3)); }}}},
+    };
+    return table;
+}
+
+TEST(SpiceNetworkFunctions, ImportedDecksAnalyseToTheirClosedForms) {
+    for (const DeckCase& c : cases()) {
+        SCOPED_TRACE(c.what);
+        ImportOptions options;
+        if (c.op_amp) {
+            OpAmpSubcircuit op_amp;
+            std::string error;
+            ASSERT_TRUE(parse_op_amp(c.op_amp, op_amp, error));
+            options.op_amps.push_back(op_amp);
+        }
+        ImportResult imported = testing::import_text(c.deck, options);
+        ASSERT_TRUE(imported.ok) << imported.refusals[0];
+        testing::Analysis analysis(imported.netlist);
+        ASSERT_TRUE(analysis.ok()) << imported.netlist << analysis.log();
+        for (const Expectation& e : c.expected)
+            for (double w : {0.1, 0.5, 1.0, 2.0, 10.0}) {
+                cplx s(0.0, w * c.scale);
+                cplx got = analysis.at(e.variable, s), want = e.transform(s);
+                EXPECT_LT(std::abs(got - want), 1e-8 * std::abs(want)) << e.variable << " at " << s << ": " << got
+                                                                      << " instead of " << want;
+            }
+    }
+}
+
+}  // namespace
+}  // namespace quorvat::spice
