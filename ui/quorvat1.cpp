@@ -8,8 +8,6 @@
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QTextBlock>
 
 #include "engine/analysis_run.h"
 #include "plot/command.h"
@@ -79,7 +77,7 @@ QAction* add_item(QMenu* menu, const char* object_name, const QString& text) {
 }  // namespace
 
 TForm1::TForm1(quorvat::Shell& shell)
-    : Memo1(new QPlainTextEdit),
+    : Memo1(new quorvat::LogView),
       shell_(shell),
       log_(*Memo1),
       open_dialog_(std::make_unique<quorvat::QtOpenDialog>(this)) {
@@ -89,7 +87,6 @@ TForm1::TForm1(quorvat::Shell& shell)
 
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setFont(log_font());
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QStringList help;
@@ -129,14 +126,6 @@ void TForm1::set_open_dialog(std::unique_ptr<quorvat::OpenDialog> dialog) {
     dialog->filter = open_dialog_->filter;
     dialog->default_extension = open_dialog_->default_extension;
     open_dialog_ = std::move(dialog);
-}
-
-QStringList TForm1::log_lines() {
-    log_.flush();
-    QStringList lines;
-    for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next())
-        lines << block.text();
-    return lines;
 }
 
 void TForm1::Abrir1Click() {
