@@ -130,6 +130,9 @@ void BM_LogThreeRunsLadder25(benchmark::State& state) {
         state.counters["rss_MB"] = resident_after / 1e6;
         state.counters["rss_MB_per_run"] = (resident_after - resident_before) / 3e6;
         state.counters["B_per_line_beyond_text"] = (resident_after - resident_before - text_bytes) / count;
+        const quorvat::LineStore& store = form1.Memo1->store();
+        state.counters["store_B_per_line_beyond_text"] =
+            static_cast<double>(store.memory_bytes() - store.text_bytes()) / count;
         state.counters["scroll_ms"] = scroll_ms;
         state.counters["page_up_ms"] = page_ms;
         state.counters["ctrl_home_ms"] = home_ms;
