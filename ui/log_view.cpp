@@ -490,11 +490,11 @@ void LogView::contextMenuEvent(QContextMenuEvent* event) {
     cut_action->setShortcut(QKeySequence::Cut);
     QAction* copy_action = menu.addAction(QStringLiteral("&Copiar"), this, &LogView::copy);
     copy_action->setShortcut(QKeySequence::Copy);
-    QAction* paste_action = menu.addAction(QStringLiteral("Co&lar"), this, &LogView::paste);
+    QAction* paste_action = menu.addAction(QStringLiteral("C&olar"), this, &LogView::paste);
     paste_action->setShortcut(QKeySequence::Paste);
-    QAction* delete_action = menu.addAction(QStringLiteral("&Excluir"), this, &LogView::remove_selection);
+    QAction* delete_action = menu.addAction(QStringLiteral("Excluir"), this, &LogView::remove_selection);
     menu.addSeparator();
-    QAction* all_action = menu.addAction(QStringLiteral("&Selecionar tudo"), this, &LogView::select_all);
+    QAction* all_action = menu.addAction(QStringLiteral("Selecionar tudo"), this, &LogView::select_all);
     all_action->setShortcut(QKeySequence::SelectAll);
     for (QAction* action : {cut_action, copy_action, delete_action}) action->setEnabled(has_selection());
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();

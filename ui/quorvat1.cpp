@@ -96,17 +96,24 @@ TForm1::TForm1(quorvat::Shell& shell)
 
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-    Arquivo1 = bar->addMenu(QStringLiteral("Arquivo"));
+    Arquivo1 = bar->addMenu(QStringLiteral("&Arquivo"));
     Arquivo1->setObjectName(QStringLiteral("Arquivo1"));
-    Abrir1 = add_item(Arquivo1, "Abrir1", QStringLiteral("Abrir"));
-    Sair1 = add_item(Arquivo1, "Sair1", QStringLiteral("Sair"));
-    Opes1 = bar->addMenu(QStringLiteral("Opções"));
+    Abrir1 = add_item(Arquivo1, "Abrir1", QStringLiteral("&Abrir"));
+    Sair1 = add_item(Arquivo1, "Sair1", QStringLiteral("&Sair"));
+    Opes1 = bar->addMenu(QStringLiteral("&Opções"));
     Opes1->setObjectName(QStringLiteral("Opes1"));
-    Anlise1 = add_item(Opes1, "Anlise1", QStringLiteral("Variáveis"));
+    Anlise1 = add_item(Opes1, "Anlise1", QStringLiteral("&Variáveis"));
     Anlise1->setEnabled(false);
-    Grfico1 = add_item(Opes1, "Grfico1", QStringLiteral("Gráficos"));
-    Sobre1 = bar->addAction(QStringLiteral("Sobre"));
+    Grfico1 = add_item(Opes1, "Grfico1", QStringLiteral("&Gráficos"));
+    Sobre1 = bar->addAction(QStringLiteral("&Sobre"));
     Sobre1->setObjectName(QStringLiteral("Sobre1"));
+
+    // F10 opens the menu bar's first menu, as on the desktop the design comes from; the
+    // arrows then reach the rest.
+    auto* menu_key = new QAction(this);
+    menu_key->setShortcut(Qt::Key_F10);
+    addAction(menu_key);
+    connect(menu_key, &QAction::triggered, bar, [bar] { bar->setActiveAction(bar->actions().first()); });
 
     connect(Abrir1, &QAction::triggered, this, &TForm1::Abrir1Click);
     connect(Sair1, &QAction::triggered, this, &TForm1::Sair1Click);
