@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QMenu>
@@ -108,13 +109,6 @@ TForm1::TForm1(quorvat::Shell& shell)
     Sobre1 = bar->addAction(QStringLiteral("&Sobre"));
     Sobre1->setObjectName(QStringLiteral("Sobre1"));
 
-    // F10 opens the menu bar's first menu, as on the desktop the design comes from; the
-    // arrows then reach the rest.
-    auto* menu_key = new QAction(this);
-    menu_key->setShortcut(Qt::Key_F10);
-    addAction(menu_key);
-    connect(menu_key, &QAction::triggered, bar, [bar] { bar->setActiveAction(bar->actions().first()); });
-
     connect(Abrir1, &QAction::triggered, this, &TForm1::Abrir1Click);
     connect(Sair1, &QAction::triggered, this, &TForm1::Sair1Click);
     connect(Anlise1, &QAction::triggered, this, &TForm1::Anlise1Click);
@@ -158,6 +152,16 @@ void TForm1::Grfico1Click() {
 
 void TForm1::Sobre1Click() {
     quorvat::run_command([this] { quorvat::show_window(shell_.form6()); });
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    // F10 opens the menu bar's first menu, as on the desktop the design comes from; the
+    // arrows then reach the rest. The log passes on the keys it does not type.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+        menuBar()->setActiveAction(menuBar()->actions().first());
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

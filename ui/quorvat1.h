@@ -56,6 +56,7 @@ public slots:
 protected:
     /// Closing the main window ends the program, also while a run waits at its pause.
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     quorvat::Shell& shell_;
