@@ -490,7 +490,7 @@ void LogView::contextMenuEvent(QContextMenuEvent* event) {
     cut_action->setShortcut(QKeySequence::Cut);
     QAction* copy_action = menu.addAction(QStringLiteral("&Copiar"), this, &LogView::copy);
     copy_action->setShortcut(QKeySequence::Copy);
-    QAction* paste_action = menu.addAction(QStringLiteral("C&olar"), this, &LogView::paste);
+    QAction* paste_action = menu.addAction(QStringLiteral("Co&lar"), this, &LogView::paste);
     paste_action->setShortcut(QKeySequence::Paste);
     QAction* delete_action = menu.addAction(QStringLiteral("Excluir"), this, &LogView::remove_selection);
     menu.addSeparator();
