@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+class QFileDialog;
 class QWidget;
 
 namespace quorvat {
@@ -25,6 +26,9 @@ class QtOpenDialog : public OpenDialog {
 public:
     explicit QtOpenDialog(QWidget* parent) : parent_(parent) {}
     bool execute() override;
+    /// Sets up dialog with the filter, extension and proposed file, at a size where the
+    /// columns of name, size, type and date read in full.
+    void prepare(QFileDialog& dialog) const;
 
 private:
     QWidget* parent_;

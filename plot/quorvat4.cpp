@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include "plot/command.h"
-#include "plot/quorvat5.h"
 
 namespace {
 
@@ -53,13 +52,13 @@ TForm4::TForm4(quorvat::LogSink& log, QWidget* parent)
     const quorvat::PlotTexts defaults;
     auto* settings = new QGridLayout;
     settings->setHorizontalSpacing(8);
-    settings->setVerticalSpacing(4);
+    settings->setVerticalSpacing(3);
     int row = 0;
     auto edit = [&](const char* name, const char* caption, const std::string& text) {
         auto* label = named(new QLabel(QString::fromUtf8(caption), this),
                             QStringLiteral("Label%1").arg(row + 1).toLatin1().constData());
         auto* box = named(new QLineEdit(QString::fromStdString(text), this), name);
-        box->setFixedWidth(72);
+        box->setFixedSize(72, 21);  // the design's edit height: the column fits the window
         label->setBuddy(box);
         settings->addWidget(label, row, 0);
         settings->addWidget(box, row, 1);
@@ -87,8 +86,8 @@ TForm4::TForm4(quorvat::LogSink& log, QWidget* parent)
     CBfase = check("CBfase", "Fase", true);
     CBtg = check("CBtg", "Atraso de grupo", true);
     Label10 = named(new QLabel(QStringLiteral("Comandos diretos: Setas,a,r,+,-"), this), "Label10");
-    Button1 = named(new QPushButton(QStringLiteral("Adicionar"), this), "Button1");
-    Button2 = named(new QPushButton(QStringLiteral("Plotar"), this), "Button2");
+    Button1 = named(new QPushButton(QStringLiteral("&Adicionar"), this), "Button1");
+    Button2 = named(new QPushButton(QStringLiteral("&Plotar"), this), "Button2");
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Button1);
@@ -121,7 +120,7 @@ TForm4::TForm4(quorvat::LogSink& log, QWidget* parent)
 
 TForm4::~TForm4() = default;
 
-void TForm4::attach_plot_window(TForm5* form5) { form5_ = form5; }
+void TForm4::attach_plot_window(quorvat::PlotDisplay* plot_window) { plot_window_ = plot_window; }
 
 void TForm4::set_open_dialog(std::unique_ptr<quorvat::OpenDialog> dialog) {
     dialog->file_name = open_dialog_->file_name;
@@ -175,8 +174,10 @@ quorvat::PlotChecks TForm4::checks() const {
     return {CBhz->isChecked(), CBlog->isChecked(), CBgrade->isChecked(), CBfase->isChecked(), CBtg->isChecked()};
 }
 
+void TForm4::uncheck_log() { CBlog->setChecked(false); }
+
 void TForm4::Button2Click() {
-    if (form5_) form5_->hide();
+    if (plot_window_) plot_window_->hide_plot();
     if (!quorvat::plotar(*plotter_, list_lines(), texts(), log_)) return;
-    if (form5_) form5_->show_plot();
+    if (plot_window_) plot_window_->show_plot();
 }

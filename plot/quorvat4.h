@@ -11,6 +11,7 @@
 #include "engine/log.h"
 #include "plot/open_dialog.h"
 #include "plot/plot_files.h"
+#include "plot/plot_windows.h"
 #include "plot/response.h"
 
 class QCheckBox;
@@ -18,9 +19,8 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class TForm5;
 
-class TForm4 : public QWidget {
+class TForm4 : public QWidget, public quorvat::PlotSource {
     Q_OBJECT
 public:
     /// log is the main window's log, where Plotar reports.
@@ -28,7 +28,7 @@ public:
     ~TForm4() override;
 
     /// The plot window that Plotar shows; set once, right after Form5 is created.
-    void attach_plot_window(TForm5* form5);
+    void attach_plot_window(quorvat::PlotDisplay* plot_window);
 
     /// The open dialog of Adicionar; the analysis run sets its proposed file name.
     quorvat::OpenDialog& OpenDialog1() { return *open_dialog_; }
@@ -45,10 +45,11 @@ public:
     /// The texts of the edit boxes.
     quorvat::PlotTexts texts() const;
     /// The check boxes, read at each paint and each key.
-    quorvat::PlotChecks checks() const;
+    quorvat::PlotChecks checks() const override;
+    void uncheck_log() override;
 
     /// The settings, curves, flags and responses of the plot.
-    quorvat::PlotterState& plotter() { return *plotter_; }
+    quorvat::PlotterState& plotter() override { return *plotter_; }
 
     QPlainTextEdit* Memo1;
     QPushButton* Button1;
@@ -75,5 +76,5 @@ private:
     quorvat::LogSink& log_;
     std::unique_ptr<quorvat::OpenDialog> open_dialog_;
     std::unique_ptr<quorvat::PlotterState> plotter_;
-    TForm5* form5_ = nullptr;
+    quorvat::PlotDisplay* plot_window_ = nullptr;
 };

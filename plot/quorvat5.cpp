@@ -1,6 +1,5 @@
 #include "plot/quorvat5.h"
 
-#include <QCheckBox>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -8,7 +7,6 @@
 #include "plot/command.h"
 #include "plot/plot_keys.h"
 #include "plot/plot_painter.h"
-#include "plot/quorvat4.h"
 
 namespace {
 
@@ -32,7 +30,7 @@ private:
 
 }  // namespace
 
-TForm5::TForm5(TForm4& form4, QWidget* parent) : QWidget(parent, Qt::Window), form4_(form4) {
+TForm5::TForm5(quorvat::PlotSource& source, QWidget* parent) : QWidget(parent, Qt::Window), source_(source) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Resposta em frequência"));
     setFocusPolicy(Qt::StrongFocus);
@@ -48,15 +46,15 @@ TForm5::TForm5(TForm4& form4, QWidget* parent) : QWidget(parent, Qt::Window), fo
 
 void TForm5::FormPaint(QPainter& painter, int width, int height) {
     quorvat::run_command([&] {
-        quorvat::PlotChecks checks = form4_.checks();
-        quorvat::paint_plot(painter, width, height, form4_.plotter(), checks);
-        if (!checks.log && form4_.CBlog->isChecked()) form4_.CBlog->setChecked(false);
+        quorvat::PlotChecks checks = source_.checks();
+        quorvat::paint_plot(painter, width, height, source_.plotter(), checks);
+        if (!checks.log && source_.checks().log) source_.uncheck_log();
     });
 }
 
 void TForm5::FormKeyDown(int virtual_key) {
-    quorvat::PlotterState& state = form4_.plotter();
-    if (!quorvat::apply_plot_key(virtual_key, state.settings, form4_.CBlog->isChecked(), state.recompute_needed))
+    quorvat::PlotterState& state = source_.plotter();
+    if (!quorvat::apply_plot_key(virtual_key, state.settings, source_.checks().log, state.recompute_needed))
         return;
     show_plot();
 }

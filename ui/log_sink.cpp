@@ -1,56 +1,53 @@
 #include "ui/log_sink.h"
 
-#include <QPlainTextEdit>
-#include <QTextDocument>
+#include <string>
 
 #include "engine/fp_fault.h"
 #include "engine/text.h"
+#include "ui/log_view.h"
 
 namespace quorvat {
 
-QString decode_bytes(std::string_view bytes) {
-    std::string text = to_utf8(bytes);
-    QString out = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    // One call, one line: a line break inside the text would start a line of its own.
-    for (QChar breaking : {QChar('\n'), QChar('\r'), QChar(0x2029)}) out.replace(breaking, QChar(' '));
-    return out;
+namespace {
+
+// The bytes as UTF-8 text of one line: invalid sequences as Windows-1252 characters,
+// line breaks as blanks.
+std::string one_line_of_utf8(std::string_view bytes) {
+    const std::string text = to_utf8(bytes);
+    std::string line;
+    line.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || text[i] == '\r') {
+            line += ' ';
+        } else if (text.compare(i, 3, "\xE2\x80\xA9") == 0) {  // the paragraph separator
+            line += ' ';
+            i += 2;
+        } else {
+            line += text[i];
+        }
+    }
+    return line;
 }
 
-MemoLog::MemoLog(QPlainTextEdit& memo) : memo_(memo) {}
+}  // namespace
+
+QString decode_bytes(std::string_view bytes) {
+    std::string text = one_line_of_utf8(bytes);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+MemoLog::MemoLog(LogView& memo) : memo_(memo) {}
 
 void MemoLog::log(std::string_view line) {
     FpFlagsGuard keep_flags;
-    if (pending_count_ > 0) pending_ += QLatin1Char('\n');
-    pending_ += decode_bytes(line);
-    ++pending_count_;
-    // Bounds the memory a long run holds back; the memo is not repainted meanwhile.
-    constexpr qsizetype batch_limit = qsizetype(1) << 22;
-    if (pending_.size() >= batch_limit) {
-        flush();
-        return;
-    }
-    if (!flush_posted_) {
-        flush_posted_ = true;
-        QMetaObject::invokeMethod(
-            this, [this] {
-                flush_posted_ = false;
-                flush();
-            },
-            Qt::QueuedConnection);
-    }
+    memo_.append_line(one_line_of_utf8(line));
 }
 
 void MemoLog::flush() {
-    if (pending_count_ == 0) return;
     FpFlagsGuard keep_flags;
-    QTextDocument* document = memo_.document();
-    // The log is not the user's typing: appending it must not grow the undo history,
-    // nor may an undo take log lines away.
-    document->setUndoRedoEnabled(false);
-    memo_.appendPlainText(pending_);
-    document->setUndoRedoEnabled(true);
-    pending_.clear();
-    pending_count_ = 0;
+    memo_.refresh();
 }
+
+qsizetype MemoLog::pending_lines() const { return memo_.pending_lines(); }
 
 }  // namespace quorvat

@@ -4,12 +4,11 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QTextBlock>
 
 #include "engine/analysis_run.h"
 #include "plot/command.h"
@@ -79,7 +78,7 @@ QAction* add_item(QMenu* menu, const char* object_name, const QString& text) {
 }  // namespace
 
 TForm1::TForm1(quorvat::Shell& shell)
-    : Memo1(new QPlainTextEdit),
+    : Memo1(new quorvat::LogView),
       shell_(shell),
       log_(*Memo1),
       open_dialog_(std::make_unique<quorvat::QtOpenDialog>(this)) {
@@ -89,7 +88,6 @@ TForm1::TForm1(quorvat::Shell& shell)
 
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setFont(log_font());
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QStringList help;
@@ -99,16 +97,16 @@ TForm1::TForm1(quorvat::Shell& shell)
 
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-    Arquivo1 = bar->addMenu(QStringLiteral("Arquivo"));
+    Arquivo1 = bar->addMenu(QStringLiteral("&Arquivo"));
     Arquivo1->setObjectName(QStringLiteral("Arquivo1"));
-    Abrir1 = add_item(Arquivo1, "Abrir1", QStringLiteral("Abrir"));
-    Sair1 = add_item(Arquivo1, "Sair1", QStringLiteral("Sair"));
-    Opes1 = bar->addMenu(QStringLiteral("Opções"));
+    Abrir1 = add_item(Arquivo1, "Abrir1", QStringLiteral("&Abrir"));
+    Sair1 = add_item(Arquivo1, "Sair1", QStringLiteral("&Sair"));
+    Opes1 = bar->addMenu(QStringLiteral("&Opções"));
     Opes1->setObjectName(QStringLiteral("Opes1"));
-    Anlise1 = add_item(Opes1, "Anlise1", QStringLiteral("Variáveis"));
+    Anlise1 = add_item(Opes1, "Anlise1", QStringLiteral("&Variáveis"));
     Anlise1->setEnabled(false);
-    Grfico1 = add_item(Opes1, "Grfico1", QStringLiteral("Gráficos"));
-    Sobre1 = bar->addAction(QStringLiteral("Sobre"));
+    Grfico1 = add_item(Opes1, "Grfico1", QStringLiteral("&Gráficos"));
+    Sobre1 = bar->addAction(QStringLiteral("&Sobre"));
     Sobre1->setObjectName(QStringLiteral("Sobre1"));
 
     connect(Abrir1, &QAction::triggered, this, &TForm1::Abrir1Click);
@@ -129,14 +127,6 @@ void TForm1::set_open_dialog(std::unique_ptr<quorvat::OpenDialog> dialog) {
     dialog->filter = open_dialog_->filter;
     dialog->default_extension = open_dialog_->default_extension;
     open_dialog_ = std::move(dialog);
-}
-
-QStringList TForm1::log_lines() {
-    log_.flush();
-    QStringList lines;
-    for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next())
-        lines << block.text();
-    return lines;
 }
 
 void TForm1::Abrir1Click() {
@@ -162,6 +152,16 @@ void TForm1::Grfico1Click() {
 
 void TForm1::Sobre1Click() {
     quorvat::run_command([this] { quorvat::show_window(shell_.form6()); });
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    // F10 opens the menu bar's first menu, as on the desktop the design comes from; the
+    // arrows then reach the rest. The log passes on the keys it does not type.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+        menuBar()->setActiveAction(menuBar()->actions().first());
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -9,10 +9,10 @@
 
 #include "plot/open_dialog.h"
 #include "ui/log_sink.h"
+#include "ui/log_view.h"
 
 class QAction;
 class QMenu;
-class QPlainTextEdit;
 
 namespace quorvat {
 class Shell;
@@ -25,7 +25,7 @@ public:
     explicit TForm1(quorvat::Shell& shell);
     ~TForm1() override;
 
-    QPlainTextEdit* Memo1;
+    quorvat::LogView* Memo1;
     QMenu* Arquivo1;
     QAction* Abrir1;
     QAction* Sair1;
@@ -42,7 +42,7 @@ public:
     /// The sink of log_message: appends to Memo1.
     quorvat::MemoLog& log() { return log_; }
     /// The lines of Memo1, pending log lines included.
-    QStringList log_lines();
+    QStringList log_lines() const { return Memo1->lines(); }
 
 public slots:
     /// Runs the open dialog; on confirmation runs the analysis to its end.
@@ -56,6 +56,7 @@ public slots:
 protected:
     /// Closing the main window ends the program, also while a run waits at its pause.
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     quorvat::Shell& shell_;

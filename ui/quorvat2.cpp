@@ -44,7 +44,7 @@ TForm2::TForm2(quorvat::Shell& shell) : QWidget(nullptr, Qt::Window), shell_(she
     Edisp = place(this, new QLineEdit(QStringLiteral("1e12")), "Edisp", 144, 80, 121, 21);
     Label2 = place(this, new QLabel(QStringLiteral("Menor valor não nulo")), "Label2", 8, 120, 100, 13);
     Ezero = place(this, new QLineEdit(QStringLiteral("1e-12")), "Ezero", 144, 112, 121, 21);
-    Button1 = place(this, new QPushButton(QStringLiteral("Aplicar")), "Button1", 224, 144, 75, 25);
+    Button1 = place(this, new QPushButton(QStringLiteral("&Aplicar")), "Button1", 224, 144, 75, 25);
     CBexato = new_check_box(this, "CBexato", QStringLiteral("Cálculo exato"), 8, 150, 129);
     CBnorm->setChecked(true);
     for (QWidget* control : std::initializer_list<QWidget*>{CBestampas, CBcondensar, CBnorm, CBdetalhes, CBpassos,

@@ -1,6 +1,7 @@
 #include "ui/quorvat3.h"
 
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 
@@ -13,7 +14,10 @@
 
 namespace {
 
-// Items of the design's height, 13 pixels, whatever the style would give.
+// Items of the design's height, 13 pixels, whatever the style would give. The current
+// item that is not selected shows as a dotted frame only: the style's focus frame is
+// filled with the selection's colour, and at the pause it made the first item look
+// selected before the user chose anything.
 class FixedHeightDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -21,6 +25,19 @@ public:
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         size.setHeight(13);
         return size;
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        if (option.state.testFlag(QStyle::State_Selected) || !option.state.testFlag(QStyle::State_HasFocus)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem plain = option;
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+        painter->save();
+        painter->setPen(QPen(option.palette.color(QPalette::Text), 1, Qt::DotLine));
+        painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+        painter->restore();
     }
 };
 
@@ -38,7 +55,7 @@ TForm3::TForm3(quorvat::Shell& shell) : QWidget(nullptr, Qt::Window), shell_(she
     LBsel->setItemDelegate(new FixedHeightDelegate(LBsel));
     LBsel->setUniformItemSizes(true);
 
-    Button1 = new QPushButton(QStringLiteral("Listar resultados"), this);
+    Button1 = new QPushButton(QStringLiteral("&Listar resultados"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(8, 328, 89, 25);
     Button1->setEnabled(false);

@@ -28,7 +28,7 @@ TForm6::TForm6() : QWidget(nullptr, Qt::Window) {
     Label2 = label(this, "Label2", QStringLiteral("Quorvat - por Equipe Quorvat"), 8, 16, 202);
     Label3 = label(this, "Label3", QStringLiteral("Laboratório de Circuitos"), 8, 32, 68);
     Label1 = label(this, "Label1", QStringLiteral("Label1"), 8, 56, 32);
-    Button1 = new QPushButton(QStringLiteral("Fechar"), this);
+    Button1 = new QPushButton(QStringLiteral("&Fechar"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(216, 48, 75, 25);
     quorvat::fit_to_text(*Button1);

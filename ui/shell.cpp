@@ -8,6 +8,10 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTranslator>
 #include <QPushButton>
 #include <QWidget>
 
@@ -31,6 +35,22 @@ void prepare_application(QApplication& app) {
     // window only hides it, even when it is the last one on the screen.
     app.setQuitOnLastWindowClosed(false);
     app.setFont(control_font());
+    install_portuguese_translations(app);
+}
+
+bool install_portuguese_translations(QApplication& app) {
+    // Every text the program shows is Portuguese, Qt's own too (file dialogs, message box
+    // buttons, context menus), whatever the user's locale. Dates and sizes in the file
+    // dialogs follow; printf's numbers keep their "C" locale.
+    const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    QLocale::setDefault(brazil);
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(brazil, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 QFont control_font() {
@@ -53,7 +73,9 @@ void fit_to_text(QWidget& control) {
     QSize needed = control.sizeHint();
     if (auto* button = qobject_cast<QPushButton*>(&control)) {
         // The style's minimum button width is not text that needs room.
-        needed = QSize(button->fontMetrics().horizontalAdvance(button->text()) + 8, control.height());
+        QString shown = button->text();
+        shown.remove(QRegularExpression(QStringLiteral("&(?!&)")));  // a mnemonic's marker takes no room
+        needed = QSize(button->fontMetrics().horizontalAdvance(shown) + 8, control.height());
     } else if (!qobject_cast<QLabel*>(&control)) {
         needed.setHeight(control.height());  // only labels grow with their text in height
     }

@@ -35,8 +35,12 @@ constexpr QSize client_size(int outer_width, int outer_height) {
 /// Application settings made right after the QApplication: the title "Quorvat MNA", the
 /// "C" numeric locale (Qt takes the locale from the environment, and under a comma locale
 /// printf would write "1,5" into the log and the polynomial files), the controls' font,
-/// and Form1 as the only window whose closing ends the program.
+/// Form1 as the only window whose closing ends the program, and Qt's texts in Portuguese.
 void prepare_application(QApplication& app);
+
+/// Loads Qt's Brazilian Portuguese translations and makes pt_BR the default QLocale.
+/// False when the translations are not installed.
+bool install_portuguese_translations(QApplication& app);
 
 class Shell;
 

@@ -95,8 +95,8 @@ private slots:
             QCOMPARE(box->isChecked(), c.checked);
         }
         QCOMPARE(form4->findChild<QLabel*>("Label10")->text(), QStringLiteral("Comandos diretos: Setas,a,r,+,-"));
-        QCOMPARE(form4->findChild<QPushButton*>("Button1")->text(), QStringLiteral("Adicionar"));
-        QCOMPARE(form4->findChild<QPushButton*>("Button2")->text(), QStringLiteral("Plotar"));
+        QCOMPARE(form4->findChild<QPushButton*>("Button1")->text(), QStringLiteral("&Adicionar"));
+        QCOMPARE(form4->findChild<QPushButton*>("Button2")->text(), QStringLiteral("&Plotar"));
         QCOMPARE(form4->windowTitle(), QStringLiteral("Resposta em frequência - Arquivos"));
         QCOMPARE(form5->windowTitle(), QStringLiteral("Resposta em frequência"));
         QCOMPARE(form4->OpenDialog1().filter, std::string("Numeradores|*.n*|Denominadores|*.d"));

@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QtTest>
@@ -221,10 +220,7 @@ void TestAnalysisPause::zero_resistor_abandons_the_run_with_the_error_box() {
     set_error_display([&](const QString& message) {
         errors.messages << message;
         // The box shows over a log that already holds every line written before.
-        QPlainTextEdit* memo = form1.Memo1;
-        at_error = QStringList();
-        for (QTextBlock block = memo->document()->begin(); block.isValid(); block = block.next())
-            at_error << block.text();
+        at_error = form1.Memo1->lines();
     });
     PauseAnswer answer(shell, press_aplicar);
     form1.Abrir1Click();
