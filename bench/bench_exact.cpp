@@ -1,6 +1,9 @@
 // Timings of the exact solver: every example, a dense 25-variable RLC network in SI
 // units with 200 elements, and resistor networks of distinct fractional values (the
 // largest coefficients found); then whole analyses with and without the elimination.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -75,6 +78,35 @@ std::string fractional_resistor_network(unsigned seed) {
     return text;
 }
 
+// 25 nodes and 200 elements of every kind that keeps 25 variables (R, C, G), each value
+// with 17 significant digits in decades from 1e-19 to 1e14, as in small-signal models
+// of transistor circuits: the widest spread of coefficients the limits allow.
+std::string wide_range_network(unsigned seed) {
+    std::mt19937_64 random(seed);
+    std::uniform_int_distribution<int> node(0, 25), decade(-19, 14);
+    auto value = [&](int low, int high) {
+        int d = std::clamp(decade(random), low, high);
+        return std::pow(10.0, d) * std::uniform_real_distribution<>(1.0, 10.0)(random);
+    };
+    std::string text = "Rede de valores dispersos\nI1 0 1 1e-6 DEGRAU\n";
+    char line[160];
+    for (int i = 1; i <= 25; ++i) {
+        std::snprintf(line, sizeof line, "R%d %d 0 %.17g\n", i, i, value(0, 14));
+        text += line;
+    }
+    for (int i = 26; i <= 199; ++i) {
+        int a = node(random), b = node(random), c = node(random), d = node(random);
+        if (a == b) b = (a + 1) % 26;
+        switch (i % 3) {
+            case 0: std::snprintf(line, sizeof line, "R%d %d %d %.17g\n", i, a, b, value(-3, 14)); break;
+            case 1: std::snprintf(line, sizeof line, "C%d %d %d %.17g\n", i, a, b, value(-19, -3)); break;
+            default: std::snprintf(line, sizeof line, "G%d %d %d %d %d %.17g\n", i, a, b, c, d, value(-19, -1)); break;
+        }
+        text += line;
+    }
+    return text;
+}
+
 // Reads and assembles a netlist through a whole analysis, then times the exact solution
 // alone (stamping, solution, reduction and rounding of every variable).
 void time_exact_solution(benchmark::State& state, const std::string& path,
@@ -120,6 +152,34 @@ void BM_ExactFractionalResistors(benchmark::State& state) {
                         static_cast<exact::Method>(state.range(1)));
 }
 
+using Generator = std::string (*)(unsigned seed);
+
+// The search for the slowest netlist of a family: 40 random members are solved once
+// each, and the slowest is then timed; "worst_seed" names it, "searched" the count.
+void BM_WorstOfFamily(benchmark::State& state, Generator generate) {
+    ScratchFolder folder;
+    double slowest = -1;
+    unsigned worst_seed = 0;
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        BenchHost host(folder.write("busca.net", generate(seed)));
+        host.exact = true;
+        auto tables = std::make_unique<EngineTables>();
+        exact::ExactReference reference;
+        fp_clear();
+        if (!run_analysis(*tables, host, nullptr, &reference)) continue;
+        auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(exact::solve_exact(*tables).singular);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (seconds > slowest) {
+            slowest = seconds;
+            worst_seed = seed;
+        }
+    }
+    state.counters["worst_seed"] = worst_seed;
+    state.counters["searched"] = 40;
+    time_exact_solution(state, folder.write("pior.net", generate(worst_seed)));
+}
+
 void BM_ExactExampleBy(benchmark::State& state, const std::string& example) {
     ScratchFolder folder;
     time_exact_solution(state, folder.copy_example(example), static_cast<exact::Method>(state.range(0)));
@@ -157,6 +217,9 @@ BENCHMARK(BM_ExactFractionalResistors)->ArgsProduct({{1, 2, 3}, {0, 1, 2}})->Uni
 BENCHMARK_CAPTURE(BM_ExactExampleBy, butterworth25, std::string("butterworth25.net"))->DenseRange(1, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExactExampleBy, cascata8_si, std::string("cascata8_si.net"))->DenseRange(1, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExactExampleBy, mixed25, std::string("mixed25.net"))->DenseRange(1, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WorstOfFamily, dense_si, dense_si_network)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WorstOfFamily, fractional_resistors, fractional_resistor_network)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WorstOfFamily, wide_range, wide_range_network)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WholeAnalysis, ladder25_checked, std::string("ladder25.net"), false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WholeAnalysis, ladder25_exact, std::string("ladder25.net"), true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WholeAnalysis, mixed25_checked, std::string("mixed25.net"), false)->Unit(benchmark::kMillisecond);

@@ -34,7 +34,9 @@ TEST(PlotKeys, RepeatedKeysStopBeforeAnUnusableRange) {
             ASSERT_TRUE(apply_plot_key(c.key, s, c.log_axis, recompute));
             EXPECT_TRUE(usable_range(s.wmin, s.wmax, c.log_axis)) << c.key << " press " << i;
             EXPECT_TRUE(usable_range(s.gmin, s.gmax, false)) << c.key << " press " << i;
-            if (s.wmin != last_change.wmin || s.wmax != last_change.wmax) EXPECT_EQ(recompute, 1);
+            if (s.wmin != last_change.wmin || s.wmax != last_change.wmax) {
+                EXPECT_EQ(recompute, 1);
+            }
             last_change = s;
         }
     }
