@@ -16,6 +16,7 @@ const char* const usage =
     "  plotar     lê pares de arquivos de polinômios e traça a resposta em frequência\n"
     "  raizes     mostra o ganho, os zeros e os polos de um par de arquivos\n"
     "  exportar   escreve um par de arquivos para Python, MATLAB/Octave ou JSON\n"
+    "  simbolico  escreve cada variável em função dos nomes dos elementos\n"
     "\n"
     "\"quorvat-cli COMANDO --help\" explica cada comando.\n";
 
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     if (command == "verificar") return quorvat::cli::verify_command(args, std::cout, std::cerr);
     if (command == "raizes") return quorvat::cli::roots_command(args, std::cout, std::cerr);
     if (command == "exportar") return quorvat::cli::export_command(args, std::cout, std::cerr);
+    if (command == "simbolico") return quorvat::cli::symbolic_command(args, std::cout, std::cerr);
     if (command == "plotar") return quorvat::cli::plot_command(args, std::cout, std::cerr);
     std::cerr << "quorvat-cli: comando desconhecido: " << command << "\n\n" << usage;
     return 2;
