@@ -26,16 +26,21 @@ int position(Mask set, int row) { return std::popcount(set & (bit(row) - 1)) + 1
 class Budget {
 public:
     explicit Budget(long limit) : limit_(limit) {}
+    // A product or a running sum may pass the limit before cancellations bring the
+    // sum back under it, by at most as much again.
     void before_product(const Mpoly& a, const Mpoly& b) const {
-        if (static_cast<double>(a.length()) * static_cast<double>(b.length()) > 4.0 * static_cast<double>(limit_))
+        if (static_cast<double>(a.length()) * static_cast<double>(b.length()) > 2.0 * static_cast<double>(limit_))
             throw TooLarge(limit_);
+    }
+    void partial(const Mpoly& p) const {
+        if (p.length() > 2 * limit_) throw TooLarge(limit_);
     }
     void result(const Mpoly& p) const {
         if (p.length() > limit_) throw TooLarge(limit_);
     }
     void store(const MinorTable& table) {
         for (const auto& entry : table) stored_ += entry.second.length();
-        if (stored_ > 4 * limit_) throw TooLarge(limit_);
+        if (stored_ > 2 * limit_) throw TooLarge(limit_);
     }
     void release(const MinorTable& table) {
         for (const auto& entry : table) stored_ -= entry.second.length();
@@ -54,6 +59,7 @@ void add_product(Mpoly& target, int sign, const Mpoly& a, const Mpoly& b, Mpoly&
         fmpz_mpoly_add(target.get(), target.get(), scratch.get(), a.ctx());
     else
         fmpz_mpoly_sub(target.get(), target.get(), scratch.get(), a.ctx());
+    budget.partial(target);
 }
 
 void drop_zeros(MinorTable& table, const Budget& budget) {
