@@ -125,11 +125,9 @@ std::string polynomial(const PolyView& poly, const std::vector<std::string>& nam
         std::vector<Monomial> terms;
         for (const TermView& t : p.terms) terms.push_back({&t, {t.factors.begin(), t.factors.end()}});
         std::string coefficient = nested(std::move(terms), names);
+        if (coefficient.find_first_of("+-") != std::string::npos) coefficient = "(" + coefficient + ")";
         if (!out.empty()) out += " + ";
-        if (p.power == 0)
-            out += "(" + coefficient + ")";
-        else
-            out += "(" + coefficient + ")*s" + (p.power > 1 ? "**" + std::to_string(p.power) : "");
+        out += p.power == 0 ? coefficient : coefficient + "*s" + (p.power > 1 ? "**" + std::to_string(p.power) : "");
     }
     return out;
 }
