@@ -259,7 +259,7 @@ int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err
 
     std::vector<std::string> names;
     for (int i = 0; i <= tables->variable_count; ++i) names.emplace_back(tables->variable_name(i));
-    out << symbolic::write_functions(flags.format, result, names, tables->node_count);
+    symbolic::write_functions(out, flags.format, result, names, tables->node_count);
     if (text) out << "\n";
     if (difference == 0) {
         notes << "verificado\n";

@@ -46,19 +46,18 @@ std::string polynomial(const PolyView& poly, std::size_t symbol_count) {
 
 }  // namespace
 
-std::string write_json(const std::vector<FunctionView>& functions, const std::vector<std::string>& symbols) {
-    std::string out = "{\n  \"simbolos\": [";
-    for (std::size_t i = 0; i < symbols.size(); ++i) out += (i ? ", " : "") + json_string(symbols[i]);
-    out += "],\n  \"variaveis\": [";
-    for (std::size_t i = 0; i < functions.size(); ++i) {
-        const FunctionView& f = functions[i];
-        out += (i ? ",\n    {" : "\n    {") + std::string("\"indice\": ") + std::to_string(f.variable) +
-               ", \"nome\": " + json_string(f.name) + ", \"corrente\": " + (f.current ? "true" : "false") +
-               ",\n      \"numerador\": " + polynomial(f.numerator, symbols.size()) +
-               ",\n      \"denominador\": " + polynomial(f.denominator, symbols.size()) + "}";
+void write_json(std::ostream& out, const std::vector<std::string>& symbols, std::size_t count, const ViewSource& view) {
+    out << "{\n  \"simbolos\": [";
+    for (std::size_t i = 0; i < symbols.size(); ++i) out << (i ? ", " : "") << json_string(symbols[i]);
+    out << "],\n  \"variaveis\": [";
+    for (std::size_t i = 0; i < count; ++i) {
+        const FunctionView f = view(i);
+        out << (i ? ",\n    {" : "\n    {") << "\"indice\": " << f.variable << ", \"nome\": " << json_string(f.name)
+            << ", \"corrente\": " << (f.current ? "true" : "false")
+            << ",\n      \"numerador\": " << polynomial(f.numerator, symbols.size())
+            << ",\n      \"denominador\": " << polynomial(f.denominator, symbols.size()) << "}";
     }
-    out += functions.empty() ? "]\n}\n" : "\n  ]\n}\n";
-    return out;
+    out << (count == 0 ? "]\n}\n" : "\n  ]\n}\n");
 }
 
 }  // namespace quorvat::symbolic

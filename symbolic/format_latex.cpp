@@ -78,16 +78,15 @@ std::string polynomial(const PolyView& poly, const std::vector<std::string>& sym
 
 }  // namespace
 
-std::string write_latex(const std::vector<FunctionView>& functions, const std::vector<std::string>& symbols) {
+void write_latex(std::ostream& out, const std::vector<std::string>& symbols, std::size_t count, const ViewSource& view) {
     std::vector<std::string> written;
     for (const std::string& name : symbols) written.push_back(latex_symbol(name));
-    std::string out;
-    for (const FunctionView& f : functions) {
-        out += "% " + variable_label(f) + ", variável " + std::to_string(f.variable) + "\n";
-        out += std::string(f.current ? "I" : "V") + "_{" + subscript(f.name) + "}(s) = \\frac{" +
-               polynomial(f.numerator, written) + "}{" + polynomial(f.denominator, written) + "}\n";
+    for (std::size_t i = 0; i < count; ++i) {
+        const FunctionView f = view(i);
+        out << "% " << variable_label(f) << ", variável " << f.variable << "\n";
+        out << (f.current ? "I" : "V") << "_{" << subscript(f.name) << "}(s) = \\frac{"
+            << polynomial(f.numerator, written) << "}{" << polynomial(f.denominator, written) << "}\n";
     }
-    return out;
 }
 
 }  // namespace quorvat::symbolic

@@ -134,9 +134,9 @@ std::string polynomial(const PolyView& poly, const std::vector<std::string>& nam
 
 }  // namespace
 
-std::string write_python(const std::vector<FunctionView>& functions, const std::vector<std::string>& symbols) {
+void write_python(std::ostream& out, const std::vector<std::string>& symbols, std::size_t count, const ViewSource& view) {
     std::vector<std::string> names = python_names(symbols);
-    std::string out = "from sympy import Rational, Symbol, symbols\n";
+    out << "from sympy import Rational, Symbol, symbols\n";
     std::string plain_names = "s", plain_symbols = "s";
     std::string others;
     for (std::size_t i = 0; i < symbols.size(); ++i) {
@@ -147,16 +147,16 @@ std::string write_python(const std::vector<FunctionView>& functions, const std::
             others += names[i] + " = Symbol(" + quoted(symbols[i]) + ")\n";
         }
     }
-    out += plain_names + (plain_names == "s" ? "," : "") + " = symbols(" + quoted(plain_symbols) + ", seq=True)\n";
-    out += others;
-    for (const FunctionView& f : functions)
-        out += "X" + std::to_string(f.variable) + " = (" + polynomial(f.numerator, names) + ")/(" +
-               polynomial(f.denominator, names) + ")\n";
-    out += "nomes = {";
-    for (std::size_t i = 0; i < functions.size(); ++i)
-        out += (i ? ", " : "") + std::to_string(functions[i].variable) + ": " + quoted(functions[i].name);
-    out += "}\n";
-    return out;
+    out << plain_names << (plain_names == "s" ? "," : "") << " = symbols(" << quoted(plain_symbols) << ", seq=True)\n";
+    out << others;
+    std::string labels;
+    for (std::size_t i = 0; i < count; ++i) {
+        const FunctionView f = view(i);
+        out << "X" << f.variable << " = (" << polynomial(f.numerator, names) << ")/(" << polynomial(f.denominator, names)
+            << ")\n";
+        labels += (i ? ", " : "") + std::to_string(f.variable) + ": " + quoted(f.name);
+    }
+    out << "nomes = {" << labels << "}\n";
 }
 
 }  // namespace quorvat::symbolic

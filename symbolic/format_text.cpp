@@ -55,17 +55,18 @@ void write_polynomial(std::string& out, const char* label, const PolyView& poly,
 
 }  // namespace
 
-std::string write_text(const std::vector<FunctionView>& functions, const std::vector<std::string>& symbols) {
-    std::string out = "Símbolos:";
-    if (symbols.empty()) out += " nenhum";
-    for (const std::string& name : symbols) out += " " + name;
-    out += "\n";
-    for (const FunctionView& f : functions) {
-        out += "\n" + variable_label(f) + " = N(s)/D(s)   (variável " + std::to_string(f.variable) + ")\n";
-        write_polynomial(out, "N(s)", f.numerator, symbols);
-        write_polynomial(out, "D(s)", f.denominator, symbols);
+void write_text(std::ostream& out, const std::vector<std::string>& symbols, std::size_t count, const ViewSource& view) {
+    out << "Símbolos:";
+    if (symbols.empty()) out << " nenhum";
+    for (const std::string& name : symbols) out << " " << name;
+    out << "\n";
+    for (std::size_t i = 0; i < count; ++i) {
+        const FunctionView f = view(i);
+        std::string text = "\n" + variable_label(f) + " = N(s)/D(s)   (variável " + std::to_string(f.variable) + ")\n";
+        write_polynomial(text, "N(s)", f.numerator, symbols);
+        write_polynomial(text, "D(s)", f.denominator, symbols);
+        out << text;
     }
-    return out;
 }
 
 }  // namespace quorvat::symbolic

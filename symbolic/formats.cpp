@@ -13,21 +13,18 @@ bool parse_symbolic_format(const std::string& word, SymbolicFormat& format) {
     return true;
 }
 
-std::vector<FunctionView> function_views(const SymbolicResult& result, const std::vector<std::string>& names,
-                                         int node_count, bool integer_form) {
-    std::vector<FunctionView> views;
+FunctionView function_view(const SymbolicFunction& f, const std::vector<std::string>& names, int node_count,
+                           bool integer_form) {
     fmpz_t divisor;
     fmpz_init(divisor);
-    for (const SymbolicFunction& f : result.functions) {
-        if (integer_form)
-            fmpz_one(divisor);
-        else
-            display_divisor(f.denominator, divisor);
-        views.push_back({f.variable, to_utf8(names[f.variable]), f.variable > node_count, view_of(f.numerator, divisor),
-                         view_of(f.denominator, divisor)});
-    }
+    if (integer_form)
+        fmpz_one(divisor);
+    else
+        display_divisor(f.denominator, divisor);
+    FunctionView view{f.variable, to_utf8(names[f.variable]), f.variable > node_count, view_of(f.numerator, divisor),
+                      view_of(f.denominator, divisor)};
     fmpz_clear(divisor);
-    return views;
+    return view;
 }
 
 std::vector<std::string> symbol_names(const SymbolTable& symbols) {
@@ -38,21 +35,23 @@ std::vector<std::string> symbol_names(const SymbolTable& symbols) {
 
 std::string variable_label(const FunctionView& f) { return (f.current ? "I(" : "V(") + f.name + ")"; }
 
-std::string write_functions(SymbolicFormat format, const SymbolicResult& result, const std::vector<std::string>& names,
-                            int node_count) {
+void write_functions(std::ostream& out, SymbolicFormat format, const SymbolicResult& result,
+                     const std::vector<std::string>& names, int node_count) {
     std::vector<std::string> symbols = symbol_names(result.symbols);
-    std::vector<FunctionView> views = function_views(result, names, node_count, format == SymbolicFormat::json);
+    const bool integers = format == SymbolicFormat::json;
+    ViewSource view = [&](std::size_t i) { return function_view(result.functions[i], names, node_count, integers); };
+    const std::size_t count = result.functions.size();
     switch (format) {
         case SymbolicFormat::latex:
-            return write_latex(views, symbols);
+            return write_latex(out, symbols, count, view);
         case SymbolicFormat::python:
-            return write_python(views, symbols);
+            return write_python(out, symbols, count, view);
         case SymbolicFormat::json:
-            return write_json(views, symbols);
+            return write_json(out, symbols, count, view);
         case SymbolicFormat::text:
             break;
     }
-    return write_text(views, symbols);
+    write_text(out, symbols, count, view);
 }
 
 }  // namespace quorvat::symbolic

@@ -45,10 +45,16 @@ public:
     void release(const MinorTable& table) {
         for (const auto& entry : table) stored_ -= entry.second.length();
     }
+    // The numerators are kept to the end: together they stay within the limit.
+    void keep(const Mpoly& p) {
+        kept_ += p.length();
+        if (kept_ > limit_) throw TooLarge(limit_);
+    }
 
 private:
     long limit_;
     long stored_ = 0;
+    long kept_ = 0;
 };
 
 // target += sign * a * b
@@ -130,7 +136,10 @@ public:
         MinorTable left;
         left.emplace(0, one());
         for (int j = 1; j <= n_; ++j) {
-            if (wanted_position[j]) solution.numerators[order_[j - 1]] = numerator(left, right[j], j);
+            if (wanted_position[j]) {
+                solution.numerators[order_[j - 1]] = numerator(left, right[j], j);
+                budget_.keep(*solution.numerators[order_[j - 1]]);
+            }
             MinorTable next = extend_left(left, j);
             budget_.release(left);
             budget_.store(next);

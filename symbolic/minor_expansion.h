@@ -30,8 +30,9 @@ struct CramerSolution {
 };
 
 /// det A and, for every wanted variable k (0-based), det of A with column k replaced by b.
-/// No minor or numerator may hold more than term_limit terms, nor a product, a partial
-/// sum or all stored minors together more than twice as many: TooLarge otherwise.
+/// No minor may hold more than term_limit terms, nor all the numerators together, nor a
+/// product, a partial sum or all stored minors together more than twice as many:
+/// TooLarge otherwise.
 CramerSolution cramer_by_minors(const SymbolicSystem& system, const std::vector<int>& wanted,
                                 const MpolyContext& ctx, long term_limit);
 

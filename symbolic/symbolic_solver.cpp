@@ -96,8 +96,12 @@ SymbolicResult solve_symbolic(const EngineTables& tables, const SymbolChoice& ch
         }
         Mpoly determinant = in_resistances(cramer.determinant, degrees(cramer.determinant), result.symbols);
         result.determinant_terms = determinant.length();
-        for (int k : wanted)
+        long written = 0;  // every function is written whole, its denominator included
+        for (int k : wanted) {
             result.functions.push_back(reduced(k, *cramer.numerators[k - 1], cramer.determinant, result.symbols, ctx));
+            written += result.functions.back().numerator.length() + result.functions.back().denominator.length();
+            if (written > result.term_limit) throw TooLarge(result.term_limit);
+        }
     } catch (const TooLarge&) {
         result.status = SymbolicResult::Status::too_large;
         result.functions.clear();

@@ -35,6 +35,8 @@ struct SymbolicResult {
 long term_limit_for(long variables);
 
 /// Solves the circuit in tables (read and numbered) for the wanted variables (1-based).
+/// too_large when a polynomial of the computation, or the written result as a whole,
+/// would pass the term limit.
 /// Throws FloatingPointFault for a numeric resistor of 0 ohms, as the assembly does.
 SymbolicResult solve_symbolic(const EngineTables& tables, const SymbolChoice& choice, const std::vector<int>& wanted);
 

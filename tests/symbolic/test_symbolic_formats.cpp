@@ -127,7 +127,9 @@ TEST(SymbolicFormats, LatexReadsBackAsTheExactFunction) {
     exact::ExactSolution exact = exact::solve_exact(*tables);
     std::vector<std::string> names;
     for (int i = 0; i <= tables->variable_count; ++i) names.emplace_back(tables->variable_name(i));
-    std::string latex = symbolic::write_functions(symbolic::SymbolicFormat::latex, result, names, tables->node_count);
+    std::ostringstream stream;
+    symbolic::write_functions(stream, symbolic::SymbolicFormat::latex, result, names, tables->node_count);
+    const std::string latex = stream.str();
 
     const std::map<std::string, double> values = {
         {"V_{1}", 1}, {"R_{1}", 2}, {"C_{\\mathrm{pi}3}", 0.5}, {"L_{1}", 3}, {"L_{2}", 5},
