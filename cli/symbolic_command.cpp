@@ -161,7 +161,7 @@ public:
     explicit ReadingHost(std::string netlist) : netlist_(std::move(netlist)) {}
     void log(std::string_view line) override {
         FpFlagsGuard keep_flags;
-        lines_ += to_utf8(line) + "\n";
+        if (!line.empty()) lines_ += to_utf8(line) + "\n";  // not the run's opening empty line
     }
     std::string netlist_file_name() override { return netlist_; }
     bool checked(AnalysisOption) override { return false; }
