@@ -1,7 +1,8 @@
 // Timings of "quorvat-cli simbolico": the whole command (read, assemble, expand, cancel,
 // verify against the exact solution, write the text) on every example of up to 15
 // elements, the 10-section RC ladder and the two-op-amp biquad, fully symbolic. The
-// counters give the terms of the determinant and of all the written polynomials.
+// counters give the terms of the determinant and of all the written polynomials. The
+// symbolic solution alone is timed too on the two larger circuits.
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -61,6 +62,19 @@ void whole_command(benchmark::State& state, const std::string& path) {
     state.counters["termos_saida"] = static_cast<double>(written);
 }
 
+// The symbolic solution alone (assembly, expansion, resistances, cancellation).
+void solution_only(benchmark::State& state, const std::string& path) {
+    auto tables = std::make_unique<EngineTables>();
+    QuietHost host(path);
+    if (!read_circuit(*tables, host)) {
+        state.SkipWithError("netlist ilegível");
+        return;
+    }
+    std::vector<int> all;
+    for (int k = 1; k <= tables->variable_count; ++k) all.push_back(k);
+    for (auto _ : state) benchmark::DoNotOptimize(symbolic::solve_symbolic(*tables, {}, all).determinant_terms);
+}
+
 const int registered = [] {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(std::string(QUORVAT_SOURCE_DIR) + "/examples"))
@@ -73,6 +87,9 @@ const int registered = [] {
         benchmark::RegisterBenchmark(("simbolico/" + name).c_str(), whole_command, example(name))
             ->Unit(benchmark::kMillisecond);
     }
+    for (const char* name : {"escada_rc10.net", "biquad_dois_amp.net"})
+        benchmark::RegisterBenchmark((std::string("solucao/") + name).c_str(), solution_only, example(name))
+            ->Unit(benchmark::kMillisecond);
     return 0;
 }();
 
