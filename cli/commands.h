@@ -30,6 +30,9 @@ int export_command(const Arguments& args, std::ostream& out, std::ostream& err);
 
 /// quorvat-cli importar: a SPICE deck into a netlist; 0 written, 1 refused, 2 usage.
 int import_command(const Arguments& args, std::ostream& out, std::ostream& err);
+/// quorvat-cli simbolico: 0 verified, 1 a failure, 2 usage, 3 floating-point fault,
+/// 4 the symbolic result differs from the exact solution.
+int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err);
 
 /// quorvat-cli plotar: 0 success, 1 Plotar ended early, 2 usage.
 int plot_command(const Arguments& args, std::ostream& out, std::ostream& err);

@@ -26,6 +26,7 @@ const char* const usage =
     "Comandos:\n"
     "  analisar   analisa um netlist e grava os polinômios de cada variável\n"
     "  verificar  analisa e compara cada variável com a solução numérica direta\n"
+    "  simbolico  escreve cada variável em função dos nomes dos elementos\n"
     "  plotar     lê pares de arquivos de polinômios e traça a resposta em frequência\n"
     "  raizes     mostra o ganho, os zeros e os polos de um par de arquivos\n"
     "  exportar   escreve um par de arquivos para Python, MATLAB/Octave ou JSON\n"
@@ -71,6 +72,7 @@ int run_command(int argc, char** argv, const PaintingCommands* painting) {
     if (command == "raizes") return roots_command(args, std::cout, std::cerr);
     if (command == "exportar") return export_command(args, std::cout, std::cerr);
     if (command == "plotar") return painting ? painting->plot(args, std::cout, std::cerr) : hand_to_painting(argc, argv);
+    if (command == "simbolico") return symbolic_command(args, std::cout, std::cerr);
     if (command == "importar") return import_command(args, std::cout, std::cerr);
     if (command == "tempo") {
         bool picture = std::find(args.begin(), args.end(), "--png") != args.end();

@@ -93,9 +93,7 @@ std::string base_name_for(const std::string& path) {
     return dot == std::string::npos ? path : path.substr(0, dot);
 }
 
-bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check, ExactSolver* exact) {
-    CLocaleScope c_numbers;  // the listings and the result files, whatever the locale
-    fp_clear();  // flags the open dialog's own code may have raised are not the run's
+bool read_circuit(EngineTables& tables, AnalysisHost& host) {
     host.log({});
     tables.node_overflow = 0;
     tables.element_count = 0;
@@ -126,6 +124,13 @@ bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check, 
     for (int i = 0; i <= tables.variable_count; ++i) log_message(host, "%d: %s", i, tables.variable_name(i));
     log_message(host, "O circuito tem %d nós, %d variáveis e %d elementos", tables.node_count,
                 tables.variable_count, tables.element_count);
+    return true;
+}
+
+bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check, ExactSolver* exact) {
+    CLocaleScope c_numbers;  // the listings and the result files, whatever the locale
+    fp_clear();  // flags the open dialog's own code may have raised are not the run's
+    if (!read_circuit(tables, host)) return false;
 
     // The options pause.
     host.set_results_listable(false);

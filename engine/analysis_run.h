@@ -26,6 +26,11 @@ public:
 bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check = nullptr,
                   ExactSolver* exact = nullptr);
 
+/// The run's reading stages: the netlist of host.netlist_file_name() read into tables,
+/// the extra currents numbered, the variables and the summary logged. Returns false
+/// (message logged) when the run must end there.
+bool read_circuit(EngineTables& tables, AnalysisHost& host);
+
 /// The netlist path for a chosen file name: ".net" appended when the file-name part
 /// (after the last '/') holds no '.'.
 std::string netlist_path_for(const std::string& file_name);

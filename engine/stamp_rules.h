@@ -7,9 +7,11 @@
 namespace quorvat {
 
 /// One quantity a stamp adds: an element value, its reciprocal (a resistor's
-/// conductance) or the product of two values (a charge or flux of an initial condition).
+/// conductance), the product of two values (a charge or flux of an initial condition:
+/// the element's value times a number), or the unit of a branch equation, which belongs
+/// to no element (v is 1).
 struct StampTerm {
-    enum Kind { value, reciprocal, product };
+    enum Kind { value, reciprocal, product, unit };
     Kind kind;
     double v;
     double w = 0.0;
@@ -22,7 +24,7 @@ template <class Target>
 void stamp_element(Target& target, const EngineTables& tables, const ElementRecord& e) {
     const int rhs = tables.variable_count + 1;
     const int a = e.a, b = e.b, c = e.c, d = e.d, x = e.x, y = e.y;
-    const StampTerm one{StampTerm::value, 1.0};
+    const StampTerm one{StampTerm::unit, 1.0};
     const StampTerm v{StampTerm::value, e.value};
     auto g = [&](int r, int col, int sign, const StampTerm& t) { target.add(r, col, 0, sign, t); };
     auto s = [&](int r, int col, int sign, const StampTerm& t) { target.add(r, col, 1, sign, t); };

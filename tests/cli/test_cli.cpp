@@ -182,7 +182,7 @@ TEST(CliFaults, FilesThatAreNotRegularOrTooLargeAreRefusedWithoutBlocking) {
                                                          {"grande.n1", "grande demais (mais de"}};
     for (const auto& [name, message] : files) {
         std::string file = quoted_file(dir, name);
-        for (const std::string command : {"analisar " + file, "verificar " + file, "raizes " + file + " " + file,
+        for (const std::string& command : {"analisar " + file, "verificar " + file, "raizes " + file + " " + file,
                                           "exportar --formato json " + file + " " + file, "plotar " + file}) {
             Outcome o = run_cli_to(dir, command, dir.file("stdout.txt"));
             EXPECT_EQ(o.status, 1) << command;
@@ -196,7 +196,7 @@ TEST(CliFaults, StandardOutputWriteErrorsAreNeverSuccess) {
     std::string net = dir.write("teste.net", worked_example);
     ASSERT_EQ(run_cli(dir, "analisar " + shell_quoted(net)).status, 0);
     std::string n1 = quoted_file(dir, "teste.n1");
-    for (const std::string command : {"analisar " + shell_quoted(net), "verificar " + shell_quoted(net), "raizes " + n1,
+    for (const std::string& command : {"analisar " + shell_quoted(net), "verificar " + shell_quoted(net), "raizes " + n1,
                                       "exportar --formato json " + n1, "plotar " + n1}) {
         Outcome o = run_cli_to(dir, command, "/dev/full");
         EXPECT_EQ(o.status, 1) << command;
