@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "engine/fp_fault.h"
+
 namespace quorvat::exact {
 
 void set_from_double(fmpq* q, double value) {
@@ -41,6 +43,12 @@ void RationalPencil::add(int row, int column, int power, int sign, const StampTe
     fmpq_init(other);
     set_from_double(value, term.v);
     if (term.kind == StampTerm::reciprocal) {
+        if (fmpq_is_zero(value)) {
+            // A resistor of 0 ohms: the division by zero of the floating-point stamp.
+            fmpq_clear(value);
+            fmpq_clear(other);
+            throw_fp_fault(FE_DIVBYZERO);
+        }
         fmpq_inv(value, value);
     } else if (term.kind == StampTerm::product) {
         set_from_double(other, term.w);

@@ -252,6 +252,10 @@ std::string Writer::write(const std::string& deck_name, std::vector<std::string>
     limit(elements, max_elements, "elementos");
     for (const std::string& line : diagnostics_.notes()) text += "* Nota: " + line + '\n';
     for (const std::string& line : warnings) text += "* Aviso: " + line + '\n';
+    // The title and the comments quote the deck: control characters there (a NUL byte
+    // above all, which the reader refuses on any line) become '?'.
+    for (char& c : text)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') || c == 0x7f) c = '?';
     return text + body;
 }
 

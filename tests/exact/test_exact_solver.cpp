@@ -86,6 +86,13 @@ TEST(ExactSolver, KnownSolutions) {
     EXPECT_TRUE(singular.logged("O sistema é singular em aritmética exata. Circuito sem solução."));
     EXPECT_EQ(singular.host.lines.back(), "Cálculo interrompido.");
 
+    // A resistor of 0 ohms is the floating-point stamp's division by zero, never an abort.
+    auto zero_ohms = std::make_unique<EngineTables>();
+    zero_ohms->variable_count = 1;
+    zero_ohms->element_count = 1;
+    zero_ohms->elements[1] = ElementRecord{"R1", 0.0, 0.0, 1, 0, 0, 0, 0, 0};
+    EXPECT_THROW(exact::solve_exact(*zero_ohms), FloatingPointFault);
+
     // A transformer: the mutual inductance as the reader computes it.
     Analysis transformer(dir, testing::read_file(testing::source_path("examples/transformador.net")), true);
     ASSERT_TRUE(transformer.ok);
