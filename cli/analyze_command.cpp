@@ -67,19 +67,14 @@ class CliHost : public AnalysisHost {
 public:
     CliHost(const AnalysisFlags& flags, std::ostream& out) : flags_(flags), out_(out) {}
 
+    SuppliedNetlist deck;  // the netlist imported from a SPICE deck
+
     void log(std::string_view line) override {
         FpFlagsGuard keep_flags;
         out_ << to_utf8(line) << '\n';
     }
     std::string netlist_file_name() override { return flags_.netlist; }
-    bool supplied_netlist(std::string& text) override {
-        text = imported_;
-        return imported_deck_;
-    }
-    void supply(std::string text) {
-        imported_ = std::move(text);
-        imported_deck_ = true;
-    }
+    bool supplied_netlist(std::string& text) override { return deck.give(text); }
     bool checked(AnalysisOption option) override { return flags_.checked.count(option) != 0; }
     bool wait_for_options(const std::vector<std::string>& /*variable_names*/, NumericOptions& numbers) override {
         numbers.coefficient_dispersion = lenient_to_double(flags_.dispersion_text);
@@ -94,8 +89,6 @@ public:
 private:
     const AnalysisFlags& flags_;
     std::ostream& out_;
-    std::string imported_;
-    bool imported_deck_ = false;
 };
 
 }  // namespace
@@ -165,11 +158,7 @@ int run_cli_analysis(const AnalysisFlags& flags, ResultCheck* check, std::ostrea
     auto tables = std::make_unique<EngineTables>();
     CliHost host(flags, out);
     exact::ExactReference exact;
-    if (is_deck(flags.netlist, flags.deck)) {
-        std::string netlist;
-        if (!load_deck(flags.netlist, flags.deck, netlist, out, err)) return 1;
-        host.supply(std::move(netlist));
-    }
+    if (!host.deck.load(flags.netlist, flags.deck, out, err)) return 1;
     try {
         fp_clear();
         bool success = run_analysis(*tables, host, check, &exact);

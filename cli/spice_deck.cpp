@@ -54,4 +54,17 @@ bool load_deck(const std::string& path, const DeckFlags& flags, std::string& net
     return true;
 }
 
+bool SuppliedNetlist::load(const std::string& path, const DeckFlags& flags, std::ostream& notes,
+                           std::ostream& err) {
+    if (!is_deck(path, flags)) return true;
+    if (!load_deck(path, flags, text_, notes, err)) return false;
+    imported_ = true;
+    return true;
+}
+
+bool SuppliedNetlist::give(std::string& text) const {
+    if (imported_) text = text_;
+    return imported_;
+}
+
 }  // namespace quorvat::cli

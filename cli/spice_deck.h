@@ -29,4 +29,19 @@ bool is_deck(const std::string& path, const DeckFlags& flags);
 bool load_deck(const std::string& path, const DeckFlags& flags, std::string& netlist, std::ostream& out,
                std::ostream& err);
 
+/// What a command's analysis host hands to the run in place of the file: the netlist
+/// imported from a deck, when the file is one.
+class SuppliedNetlist {
+public:
+    /// Imports path when it is a deck (notes on notes, refusals on err); false when the
+    /// deck was refused. A netlist of our own language is left to the run to read.
+    bool load(const std::string& path, const DeckFlags& flags, std::ostream& notes, std::ostream& err);
+    /// The host's answer to supplied_netlist.
+    bool give(std::string& text) const;
+
+private:
+    std::string text_;
+    bool imported_ = false;
+};
+
 }  // namespace quorvat::cli

@@ -168,19 +168,14 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
 class ReadingHost : public AnalysisHost {
 public:
     explicit ReadingHost(std::string netlist) : netlist_(std::move(netlist)) {}
+
+    SuppliedNetlist deck;  // the netlist imported from a SPICE deck
     void log(std::string_view line) override {
         FpFlagsGuard keep_flags;
         if (!line.empty()) lines_ += to_utf8(line) + "\n";  // not the run's opening empty line
     }
     std::string netlist_file_name() override { return netlist_; }
-    bool supplied_netlist(std::string& text) override {
-        text = imported_;
-        return imported_deck_;
-    }
-    void supply(std::string text) {
-        imported_ = std::move(text);
-        imported_deck_ = true;
-    }
+    bool supplied_netlist(std::string& text) override { return deck.give(text); }
     bool checked(AnalysisOption) override { return false; }
     bool wait_for_options(const std::vector<std::string>&, NumericOptions&) override { return true; }
     bool selected(int) override { return false; }
@@ -192,8 +187,6 @@ public:
 private:
     std::string netlist_;
     std::string lines_;
-    std::string imported_;
-    bool imported_deck_ = false;
 };
 
 // Reads and assembles the circuit as the analysis does; 0, or the exit status.
@@ -251,13 +244,9 @@ int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err
     }
     auto tables = std::make_unique<EngineTables>();
     ReadingHost host(flags.netlist);
-    if (is_deck(flags.netlist, flags.deck)) {
-        // The import's notes stay off standard output unless it is the text format.
-        std::ostream& notes = flags.format == symbolic::SymbolicFormat::text ? out : err;
-        std::string netlist;
-        if (!load_deck(flags.netlist, flags.deck, netlist, notes, err)) return 1;
-        host.supply(std::move(netlist));
-    }
+    // The import's notes stay off standard output unless it is the text format.
+    if (!host.deck.load(flags.netlist, flags.deck, flags.format == symbolic::SymbolicFormat::text ? out : err, err))
+        return 1;
     if (int status = read_circuit_for(flags, *tables, host, err)) return status;
 
     std::vector<int> wanted(flags.variables.begin(), flags.variables.end());
