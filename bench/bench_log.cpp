@@ -19,6 +19,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/shell_bench_support.h"
+
 #include "plot/open_dialog.h"
 #include "ui/quorvat1.h"
 #include "ui/quorvat2.h"
@@ -27,11 +29,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds_since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using quorvat::bench::Clock;
+using quorvat::bench::listar_passos_run;
+using quorvat::bench::seconds_since;
+using quorvat::bench::show_log_end;
 
 // The resident size of the process, in bytes.
 double resident_bytes() {
@@ -44,32 +45,6 @@ double resident_bytes() {
 }
 
 QAbstractScrollArea& log_view(TForm1& form1) { return *form1.Memo1; }
-
-// What a person watching the log sees once the work is done: its end, painted.
-void show_log_end(TForm1& form1) {
-    QScrollBar* bar = log_view(form1).verticalScrollBar();
-    bar->setValue(bar->maximum());
-    log_view(form1).viewport()->repaint();
-    QCoreApplication::processEvents();
-}
-
-// One run of the open netlist with "Listar passos" on: seconds from "Aplicar" to the
-// painted end of the log.
-double listar_passos_run(quorvat::Shell& shell) {
-    Clock::time_point applied;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!shell.host().waiting()) return;
-        poll.stop();
-        shell.form2().CBpassos->setChecked(true);
-        applied = Clock::now();
-        shell.form2().Button1->click();
-    });
-    poll.start(1);
-    shell.form1().Abrir1Click();
-    show_log_end(shell.form1());
-    return seconds_since(applied);
-}
 
 // Milliseconds that an action on the log takes until the log is painted again.
 template <class Action>
@@ -145,12 +120,5 @@ BENCHMARK(BM_LogThreeRunsLadder25)->UseManualTime()->Unit(benchmark::kSecond)->I
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    benchmark::Initialize(&argc, argv);
-    static int qt_argc = 1;
-    QApplication app(qt_argc, argv);
-    quorvat::prepare_application(app);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quorvat::bench::run_with_application(argc, argv);
 }

@@ -18,6 +18,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/shell_bench_support.h"
+
 #include "engine/log.h"
 #include "plot/open_dialog.h"
 #include "ui/quorvat1.h"
@@ -27,7 +29,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using quorvat::bench::Clock;
+using quorvat::bench::listar_passos_run;
+using quorvat::bench::show_log_end;
 
 // V1 drives node 1; sections R k k+1, C k+1 0 up to node variables-1: those node
 // voltages and the current of V1.
@@ -44,14 +48,6 @@ std::filesystem::path scratch_folder() {
     auto folder = std::filesystem::temp_directory_path() / "quorvat-bench-shell";
     std::filesystem::create_directories(folder);
     return folder;
-}
-
-// Shows the end of the log, as a person watching it would see it, and paints it.
-void show_log_end(TForm1& form1) {
-    QScrollBar* bar = form1.Memo1->verticalScrollBar();
-    bar->setValue(bar->maximum());
-    form1.Memo1->viewport()->repaint();
-    QCoreApplication::processEvents();
 }
 
 // From "Aplicar" to the run's last line, which is the success line unless the engine
@@ -71,19 +67,7 @@ void BM_ListarPassosLadder(benchmark::State& state) {
         form1.set_open_dialog(std::move(dialog));
         qsizetype first = form1.log_lines().size();
 
-        Clock::time_point applied;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (!shell.host().waiting()) return;
-            poll.stop();
-            shell.form2().CBpassos->setChecked(true);
-            applied = Clock::now();
-            shell.form2().Button1->click();
-        });
-        poll.start(1);
-        form1.Abrir1Click();
-        show_log_end(form1);
-        auto done = Clock::now();
+        double seconds = listar_passos_run(shell);
 
         QStringList log = form1.log_lines();
         succeeded = log.last() == QStringLiteral("Análise terminada com sucesso.");
@@ -92,7 +76,7 @@ void BM_ListarPassosLadder(benchmark::State& state) {
             break;
         }
         lines = log.size() - first;
-        state.SetIterationTime(std::chrono::duration<double>(done - applied).count());
+        state.SetIterationTime(seconds);
     }
     state.counters["log_lines"] = static_cast<double>(lines);
     state.counters["succeeded"] = succeeded ? 1 : 0;
@@ -122,14 +106,8 @@ BENCHMARK(BM_LogSink)->Arg(25000)->Arg(100000)->Arg(400000)->Unit(benchmark::kMi
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    benchmark::Initialize(&argc, argv);
-    static int qt_argc = 1;
-    QApplication app(qt_argc, argv);
-    quorvat::prepare_application(app);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    int status = quorvat::bench::run_with_application(argc, argv);
     std::error_code ignored;
     std::filesystem::remove_all(scratch_folder(), ignored);
-    return 0;
+    return status;
 }

@@ -11,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_support.h"
+
 #include "cli/commands.h"
 #include "engine/analysis_run.h"
 #include "engine/tables.h"
@@ -21,33 +23,23 @@ namespace {
 namespace fs = std::filesystem;
 using namespace quorvat;
 
-class QuietHost : public AnalysisHost {
-public:
-    explicit QuietHost(std::string netlist) : netlist_(std::move(netlist)) {}
-    void log(std::string_view) override {}
-    std::string netlist_file_name() override { return netlist_; }
-    bool checked(AnalysisOption) override { return false; }
-    bool wait_for_options(const std::vector<std::string>&, NumericOptions&) override { return true; }
-    bool selected(int) override { return false; }
-    void set_results_listable(bool) override {}
-    void enable_variables_menu() override {}
-    void propose_plot_file(const std::string&) override {}
-
-private:
-    std::string netlist_;
-};
-
 std::string example(const std::string& name) { return std::string(QUORVAT_SOURCE_DIR) + "/examples/" + name; }
+
+// Reads the circuit as the command does; false (the benchmark skipped) when it cannot.
+bool read_example(benchmark::State& state, const std::string& path, EngineTables& tables, std::vector<int>& all) {
+    bench::BenchHost host(path);
+    if (!read_circuit(tables, host)) {
+        state.SkipWithError("netlist ilegível");
+        return false;
+    }
+    for (int k = 1; k <= tables.variable_count; ++k) all.push_back(k);
+    return true;
+}
 
 void whole_command(benchmark::State& state, const std::string& path) {
     auto tables = std::make_unique<EngineTables>();
-    QuietHost host(path);
-    if (!read_circuit(*tables, host)) {
-        state.SkipWithError("netlist ilegível");
-        return;
-    }
     std::vector<int> all;
-    for (int k = 1; k <= tables->variable_count; ++k) all.push_back(k);
+    if (!read_example(state, path, *tables, all)) return;
     symbolic::SymbolicResult result = symbolic::solve_symbolic(*tables, {}, all);
     long written = 0;
     for (const auto& f : result.functions) written += f.numerator.length() + f.denominator.length();
@@ -65,13 +57,8 @@ void whole_command(benchmark::State& state, const std::string& path) {
 // The symbolic solution alone (assembly, expansion, resistances, cancellation).
 void solution_only(benchmark::State& state, const std::string& path) {
     auto tables = std::make_unique<EngineTables>();
-    QuietHost host(path);
-    if (!read_circuit(*tables, host)) {
-        state.SkipWithError("netlist ilegível");
-        return;
-    }
     std::vector<int> all;
-    for (int k = 1; k <= tables->variable_count; ++k) all.push_back(k);
+    if (!read_example(state, path, *tables, all)) return;
     for (auto _ : state) benchmark::DoNotOptimize(symbolic::solve_symbolic(*tables, {}, all).determinant_terms);
 }
 
@@ -82,7 +69,7 @@ const int registered = [] {
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         auto tables = std::make_unique<EngineTables>();
-        QuietHost host(example(name));
+        bench::BenchHost host(example(name));
         if (!read_circuit(*tables, host) || (tables->element_count > 15 && name != "escada_rc10.net")) continue;
         benchmark::RegisterBenchmark(("simbolico/" + name).c_str(), whole_command, example(name))
             ->Unit(benchmark::kMillisecond);

@@ -9,31 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cli_run.h"
 #include "support/test_files.h"
 
 namespace {
 
 using quorvat::testing::read_file;
 using quorvat::testing::ScratchDir;
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string shell_quoted(const std::string& word) {
-    std::string q = "'";
-    for (char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-    return q + "'";
-}
-
-Outcome run_cli(const ScratchDir& dir, const std::string& arguments) {
-    std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    std::string command = shell_quoted(QUORVAT_CLI) + " " + arguments + " >" + shell_quoted(out) + " 2>" + shell_quoted(err) + " </dev/null";
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
-}
+using quorvat::testing::run_cli;
+using quorvat::testing::shell_quoted;
+using Outcome = quorvat::testing::CliOutcome;
 
 const char* const worked_example = "exemplo\nI1 0 1 1 DEGRAU\nR1 1 2 1\nC1 1 0 1\nC2 2 0 1\n";
 

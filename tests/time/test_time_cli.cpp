@@ -15,31 +15,16 @@
 
 #include "plot/plot_transform.h"
 #include "plot/time_painter.h"
+#include "support/cli_run.h"
 #include "support/test_files.h"
 
 namespace {
 
 using quorvat::testing::read_file;
 using quorvat::testing::ScratchDir;
-
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-std::string shell_quoted(const std::string& word) {
-    std::string q = "'";
-    for (char ch : word) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-    return q + "'";
-}
-
-Outcome run_cli(const ScratchDir& dir, const std::string& arguments) {
-    std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    std::string command = "cd " + shell_quoted(dir.path().string()) + " && " + shell_quoted(QUORVAT_CLI) + " " + arguments + " >" +
-                          shell_quoted(out) + " 2>" + shell_quoted(err) + " </dev/null";
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
-}
+using quorvat::testing::run_cli;
+using quorvat::testing::shell_quoted;
+using Outcome = quorvat::testing::CliOutcome;
 
 std::vector<std::string> split(const std::string& line, char separator) {
     std::vector<std::string> fields;
