@@ -35,6 +35,9 @@ bool solved_exactly(EngineTables& tables, AnalysisHost& host, ExactSolver& exact
         case ExactSolver::Outcome::singular:
             log_message(host, "O sistema é singular em aritmética exata. Circuito sem solução.");
             return false;
+        case ExactSolver::Outcome::cancelled:
+            log_message(host, "Análise cancelada.");
+            return false;
         case ExactSolver::Outcome::refused:
             break;
     }

@@ -244,8 +244,10 @@ std::string Writer::write(const std::string& deck_name, std::vector<std::string>
     }
     auto limit = [&](int count, int most, const char* what) {
         if (count > most)
-            warnings.push_back("o netlist tem " + std::to_string(count) + " " + what + "; a análise aceita até " +
-                               std::to_string(most));
+            warnings.push_back("o netlist tem " + std::to_string(count) + " " + what +
+                               "; a eliminação em ponto flutuante aceita até " + std::to_string(most) +
+                               ". Para circuitos maiores, use o cálculo exato (opção --exato, ou \"Cálculo exato\" "
+                               "nas opções)");
     };
     limit(nodes, max_nodes, "nós");
     limit(variables, max_variables, "variáveis");

@@ -22,6 +22,10 @@ public:
     bool wait_for_options(const std::vector<std::string>& variable_names,
                           NumericOptions& numbers) override;
     bool selected(int variable) override;
+    /// A circuit beyond the elimination's tables is solved for the variables selected in
+    /// LBsel at the pause (one output of a large circuit costs one solution); all of them
+    /// when none is selected.
+    std::vector<int32_t> variables_to_solve(int32_t variable_count) override;
     void set_results_listable(bool enabled) override;
     void enable_variables_menu() override;
     void propose_plot_file(const std::string& file_name) override;

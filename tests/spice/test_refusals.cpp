@@ -68,8 +68,10 @@ TEST(SpiceRefusals, LimitsOfTheAnalysisOnlyWarn) {
         deck += "R" + std::to_string(i) + " n" + std::to_string(i) + " n" + std::to_string(i + 1) + " 1\n";
     ImportResult r = import_text(deck);
     ASSERT_TRUE(r.ok);
-    std::vector<std::string> expected = {"o netlist tem 31 nós; a análise aceita até 25",
-                                         "o netlist tem 32 variáveis; a análise aceita até 25"};
+    const std::string hint = ". Para circuitos maiores, use o cálculo exato (opção --exato, ou \"Cálculo exato\" nas opções)";
+    std::vector<std::string> expected = {
+        "o netlist tem 31 nós; a eliminação em ponto flutuante aceita até 25" + hint,
+        "o netlist tem 32 variáveis; a eliminação em ponto flutuante aceita até 25" + hint};
     EXPECT_EQ(r.warnings, expected);
     EXPECT_NE(r.netlist.find("* Aviso: o netlist tem 31 nós"), std::string::npos);
     testing::Analysis analysis(r.netlist);
