@@ -1,5 +1,6 @@
 #include "exact/exact_solver.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <flint/fmpz.h>
@@ -7,13 +8,16 @@
 
 #include "exact/exact_system.h"
 #include "exact/multimodular.h"
+#include "exact/sparse_modular.h"
 
 namespace quorvat::exact {
 
 namespace {
 
-// Above this bound on the coefficients (bits), the multimodular solution is the faster.
-constexpr long multimodular_threshold_bits = 2000;
+// Up to this size, or this bound on the coefficients (bits), the fraction-free
+// elimination is the faster; beyond, the sparse LU modulo primes.
+constexpr slong fraction_free_variables = 12;
+constexpr long fraction_free_bits = 2000;
 
 // x_k / s in lowest terms, from A x = den b: x_k = column entry / den.
 RationalFunction reduced(const fmpz_poly_struct* solution, const fmpz_poly_struct* den) {
@@ -144,16 +148,59 @@ void narrow_scale_range(const RationalFunction& f, ScaleRange& range) {
                  f.numerator.degree() - f.denominator.degree(), range);
 }
 
-ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
+Method chosen_method(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b) {
+    const slong n = fmpz_poly_mat_nrows(a);
+    if (n <= fraction_free_variables) return Method::fraction_free;
+    long bits = cramer_bound_bits(a, b);
+    return bits <= fraction_free_bits ? Method::fraction_free : Method::sparse;
+}
+
+std::size_t estimated_memory_bytes(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
                                    const std::vector<int>& wanted) {
+    const double n = static_cast<double>(fmpz_poly_mat_nrows(a));
+    if (method == Method::automatic) method = chosen_method(a, b);
+    const double bits = static_cast<double>(cramer_bound_bits(a, b));
+    double degree = 0;  // rows with an s term bound the degrees
+    for (slong r = 0; r < fmpz_poly_mat_nrows(a); ++r) {
+        bool has_s = fmpz_poly_degree(fmpz_poly_mat_entry(b, r, 0)) >= 1;
+        for (slong c = 0; c < fmpz_poly_mat_ncols(a) && !has_s; ++c) has_s = fmpz_poly_degree(fmpz_poly_mat_entry(a, r, c)) >= 1;
+        degree += has_s;
+    }
+    const double coefficient = bits / 8.0 + 24.0;  // an integer of the bound's size and its record
+    const double input = n * (n + 1) * 64.0;
+    const double sought = method == Method::sparse && !wanted.empty() ? static_cast<double>(wanted.size()) : n;
+    // Unreduced numerators and their reduced forms.
+    const double output = 2.0 * (sought + 1) * (degree + 1) * coefficient;
+    double working = 0;
+    switch (method) {
+        case Method::fraction_free:  // the trailing block's entries grow to degree n and the bound
+            working = n * n * (degree / 2 + 1) * (bits / 16.0 + 24.0);
+            break;
+        case Method::multimodular:  // residues of every prime and the running integers
+            working = output + 3.0 * n * n * 8.0 + 2.0 * n * (degree + 1) * 8.0;
+            break;
+        default:  // running integers and one batch of residues
+            working = output + (sought + 1) * (degree + 1) * 64.0 * 8.0 + 32.0 * n * n;
+            break;
+    }
+    return static_cast<std::size_t>(std::min(input + output + working, 1e18));
+}
+
+ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
+                                   const std::vector<int>& wanted, const ProgressCallback& progress) {
     ExactSolution result;
     const slong n = fmpz_poly_mat_nrows(a);
     if (n == 0) return result;
-    if (method == Method::automatic)
-        method = cramer_bound_bits(a, b) > multimodular_threshold_bits ? Method::multimodular : Method::fraction_free;
+    ProgressThrottle throttle(progress);
+    if (method == Method::automatic) method = chosen_method(a, b);
     IntPoly den;
     std::vector<IntPoly> numerators;
-    if (method == Method::multimodular) {
+    if (method == Method::sparse) {
+        ModularOutcome outcome = solve_sparse_modular(a, b, wanted, den, numerators, throttle);
+        result.cancelled = outcome == ModularOutcome::cancelled;
+        result.singular = outcome == ModularOutcome::singular;
+        if (result.cancelled) return result;
+    } else if (method == Method::multimodular) {
         result.singular = !solve_multimodular(a, b, den, numerators);
     } else {
         fmpz_poly_mat_t x;
@@ -169,14 +216,22 @@ ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_
     if (result.singular) return result;
     result.variables.resize(n);
     for (auto& f : result.variables) fmpz_poly_one(f.denominator.get());
-    if (wanted.empty())
-        for (slong k = 0; k < n; ++k) result.variables[k] = reduced(numerators[k].get(), den.get());
-    else
-        for (int k : wanted) result.variables[k - 1] = reduced(numerators[k - 1].get(), den.get());
+    std::vector<int> reduce = wanted;
+    if (reduce.empty())
+        for (slong k = 1; k <= n; ++k) reduce.push_back(static_cast<int>(k));
+    for (std::size_t i = 0; i < reduce.size(); ++i) {
+        if (!throttle.report("Redução das funções", static_cast<double>(i) / static_cast<double>(reduce.size()))) {
+            result.cancelled = true;
+            result.variables.clear();
+            return result;
+        }
+        const int k = reduce[i];
+        result.variables[k - 1] = reduced(numerators[k - 1].get(), den.get());
+    }
     return result;
 }
 
-ExactSolution solve_exact(const EngineTables& tables, Method method) {
+ExactSolution solve_exact(const EngineTables& tables, Method method, const ProgressCallback& progress) {
     const int n = tables.variable_count;
     RationalPencil pencil = assemble_exact(tables);
     fmpz_poly_mat_t a, b;
@@ -184,7 +239,12 @@ ExactSolution solve_exact(const EngineTables& tables, Method method) {
     fmpz_poly_mat_init(b, n, 1);
     pencil.to_integers(a, b);
     std::vector<int> wanted(tables.wanted.begin(), tables.wanted.end());
-    ExactSolution result = solve_integer_system(a, b, method, wanted);
+    ExactSolution result;
+    result.estimated_bytes = estimated_memory_bytes(a, b, method, wanted);
+    if (result.estimated_bytes > memory_guard_bytes)
+        result.too_large = true;
+    else
+        result = solve_integer_system(a, b, method, wanted, progress);
     fmpz_poly_mat_clear(a);
     fmpz_poly_mat_clear(b);
     return result;

@@ -1,0 +1,524 @@
+#include "exact/sparse_modular.h"
+
+#include <algorithm>
+
+#include <flint/fmpz.h>
+#include <flint/nmod_poly.h>
+#include <flint/nmod_vec.h>
+#include <flint/ulong_extras.h>
+
+#include "exact/multimodular.h"
+
+namespace quorvat::exact {
+
+namespace {
+
+const char* const stage_name = "Resolução modular";
+
+// [A | b] by rows: the non-zero entries of row r are start[r] to start[r + 1]; column n
+// is b. Every entry is a polynomial of degree at most one.
+struct SparseSystem {
+    slong n = 0;
+    std::vector<slong> start, column;
+    std::vector<const fmpz_poly_struct*> entry;
+
+    SparseSystem(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b) : n(fmpz_poly_mat_nrows(a)) {
+        for (slong r = 0; r < n; ++r) {
+            start.push_back(static_cast<slong>(column.size()));
+            for (slong c = 0; c <= n; ++c) {
+                const fmpz_poly_struct* p = c < n ? fmpz_poly_mat_entry(a, r, c) : fmpz_poly_mat_entry(b, r, 0);
+                if (fmpz_poly_is_zero(p)) continue;
+                column.push_back(c);
+                entry.push_back(p);
+            }
+        }
+        start.push_back(static_cast<slong>(column.size()));
+    }
+};
+
+// The system's coefficients modulo one prime.
+struct Residues {
+    nmod_t mod;
+    std::vector<mp_limb_t> c0, c1;
+
+    Residues(const SparseSystem& system, mp_limb_t prime) {
+        nmod_init(&mod, prime);
+        for (const fmpz_poly_struct* p : system.entry) {
+            c0.push_back(p->length > 0 ? fmpz_fdiv_ui(p->coeffs, prime) : 0);
+            c1.push_back(p->length > 1 ? fmpz_fdiv_ui(p->coeffs + 1, prime) : 0);
+        }
+    }
+    mp_limb_t at(slong e, mp_limb_t x) const { return nmod_add(c0[e], nmod_mul(c1[e], x, mod), mod); }
+};
+
+// A pivot order and the patterns of the LU factors it makes. Pivot k is at row row[k]
+// and column column[k]; position[c] is the place of column c (n for b). L row k lists
+// the earlier pivots that update row k; U row k its places, the diagonal first.
+struct PivotOrder {
+    std::vector<slong> row, column, position;
+    std::vector<slong> lstart, lpos, ustart, upos;
+    bool odd = false;  // the row and column permutations' combined parity
+};
+
+// Whether a permutation is odd.
+bool odd_permutation(const std::vector<slong>& p) {
+    std::vector<char> seen(p.size(), 0);
+    bool odd = false;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (seen[i]) continue;
+        std::size_t length = 0;
+        for (std::size_t j = i; !seen[j]; j = static_cast<std::size_t>(p[j])) {
+            seen[j] = 1;
+            ++length;
+        }
+        odd ^= (length % 2 == 0);
+    }
+    return odd;
+}
+
+// Chooses the pivots of A(x) modulo a prime by Markowitz's rule (fewest updates), among
+// entries that do not vanish at x, and records the patterns of the factors. False when
+// A(x) is singular.
+bool choose_order(const SparseSystem& system, const Residues& residues, mp_limb_t x, PivotOrder& order) {
+    const slong n = system.n;
+    const nmod_t mod = residues.mod;
+    std::vector<std::vector<slong>> columns(n), lists(n + 1), updates(n);
+    std::vector<std::vector<mp_limb_t>> values(n);
+    std::vector<slong> count(n + 1, 0);
+    for (slong r = 0; r < n; ++r)
+        for (slong e = system.start[r]; e < system.start[r + 1]; ++e) {
+            slong c = system.column[e];
+            columns[r].push_back(c);
+            values[r].push_back(residues.at(e, x));
+            lists[c].push_back(r);
+            ++count[c];
+        }
+    std::vector<char> row_done(n, 0), column_done(n, 0);
+    std::vector<mp_limb_t> dense(n + 1, 0);
+    std::vector<slong> mark(n + 1, -1);
+    std::vector<std::vector<slong>> u_columns(n);
+    order.row.clear();
+    order.column.clear();
+    auto value_in = [&](slong r, slong c, mp_limb_t& v) {
+        for (std::size_t i = 0; i < columns[r].size(); ++i)
+            if (columns[r][i] == c) {
+                v = values[r][i];
+                return true;
+            }
+        return false;
+    };
+    for (slong k = 0; k < n; ++k) {
+        // The columns of fewest entries first; every column when they hold no usable pivot.
+        std::vector<std::pair<slong, slong>> candidates;
+        for (slong c = 0; c < n; ++c)
+            if (!column_done[c]) candidates.emplace_back(count[c], c);
+        std::size_t shortlist = std::min<std::size_t>(4, candidates.size());
+        std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(shortlist),
+                          candidates.end());
+        slong best_row = -1, best_column = -1, best_cost = 0;
+        mp_limb_t pivot = 0;
+        for (int pass = 0; pass < 2 && best_row < 0; ++pass) {
+            std::size_t end = pass == 0 ? shortlist : candidates.size();
+            for (std::size_t i = pass == 0 ? 0 : shortlist; i < end; ++i) {
+                slong c = candidates[i].second;
+                for (slong r : lists[c]) {
+                    mp_limb_t v;
+                    if (row_done[r] || !value_in(r, c, v) || v == 0) continue;
+                    slong cost = (static_cast<slong>(columns[r].size()) - 1) * (count[c] - 1);
+                    if (best_row < 0 || cost < best_cost) {
+                        best_row = r;
+                        best_column = c;
+                        best_cost = cost;
+                        pivot = v;
+                    }
+                }
+            }
+        }
+        if (best_row < 0) return false;
+        const slong r = best_row, c = best_column;
+        mp_limb_t inverse = n_invmod(pivot, mod.n);
+        // Remove the pivot row from the counts, then update every other row holding c.
+        for (slong j : columns[r]) --count[j];
+        for (slong i : lists[c]) {
+            mp_limb_t v;
+            if (i == r || row_done[i] || !value_in(i, c, v)) continue;
+            if (std::find(updates[i].begin(), updates[i].end(), k) != updates[i].end()) continue;  // listed twice
+            mp_limb_t factor = nmod_mul(v, inverse, mod);
+            for (std::size_t e = 0; e < columns[i].size(); ++e) {
+                mark[columns[i][e]] = i;
+                dense[columns[i][e]] = values[i][e];
+            }
+            for (std::size_t e = 0; e < columns[r].size(); ++e) {
+                slong j = columns[r][e];
+                if (j == c) continue;
+                mp_limb_t update = nmod_mul(factor, values[r][e], mod);
+                if (mark[j] != i) {  // fill
+                    mark[j] = i;
+                    dense[j] = 0;
+                    columns[i].push_back(j);
+                    lists[j].push_back(i);
+                    ++count[j];
+                }
+                dense[j] = nmod_sub(dense[j], update, mod);
+            }
+            std::size_t kept = 0;
+            values[i].resize(columns[i].size());
+            for (std::size_t e = 0; e < columns[i].size(); ++e) {
+                slong j = columns[i][e];
+                if (j == c) continue;
+                columns[i][kept] = j;
+                values[i][kept++] = dense[j];
+                mark[j] = -1;
+            }
+            mark[c] = -1;
+            columns[i].resize(kept);
+            values[i].resize(kept);
+            --count[c];
+            updates[i].push_back(k);
+        }
+        row_done[r] = 1;
+        column_done[c] = 1;
+        order.row.push_back(r);
+        order.column.push_back(c);
+        u_columns[k] = columns[r];
+    }
+    order.position.assign(n + 1, n);
+    for (slong k = 0; k < n; ++k) order.position[order.column[k]] = k;
+    order.lstart.assign(1, 0);
+    order.lpos.clear();
+    order.ustart.assign(1, 0);
+    order.upos.clear();
+    for (slong k = 0; k < n; ++k) {
+        const std::vector<slong>& l = updates[order.row[k]];
+        order.lpos.insert(order.lpos.end(), l.begin(), l.end());
+        order.lstart.push_back(static_cast<slong>(order.lpos.size()));
+        order.upos.push_back(k);
+        for (slong j : u_columns[k])
+            if (j != order.column[k]) order.upos.push_back(order.position[j]);
+        order.ustart.push_back(static_cast<slong>(order.upos.size()));
+    }
+    order.odd = odd_permutation(order.row) != odd_permutation(order.column);
+    return true;
+}
+
+// The numeric LU of A(x) in a fixed pivot order, with one inverse per pivot: det A(x)
+// and the solution of A(x) y = b(x) by original column. False when a pivot vanishes.
+struct Factorisation {
+    std::vector<mp_limb_t> dense, u, inverse, y;
+
+    bool run(const PivotOrder& order, const SparseSystem& system, const Residues& residues, mp_limb_t x,
+             mp_limb_t& det, std::vector<mp_limb_t>& solution) {
+        const slong n = system.n;
+        const nmod_t mod = residues.mod;
+        dense.assign(static_cast<std::size_t>(n) + 1, 0);
+        u.resize(order.upos.size());
+        inverse.resize(static_cast<std::size_t>(n));
+        det = order.odd ? mod.n - 1 : 1;
+        for (slong k = 0; k < n; ++k) {
+            slong r = order.row[k];
+            for (slong e = system.start[r]; e < system.start[r + 1]; ++e)
+                dense[order.position[system.column[e]]] = residues.at(e, x);
+            for (slong q = order.lstart[k]; q < order.lstart[k + 1]; ++q) {
+                slong j = order.lpos[q];
+                mp_limb_t l = nmod_mul(dense[j], inverse[j], mod);
+                dense[j] = 0;
+                if (l == 0) continue;
+                for (slong e = order.ustart[j] + 1; e < order.ustart[j + 1]; ++e) {
+                    mp_limb_t& target = dense[order.upos[e]];
+                    target = nmod_sub(target, nmod_mul(l, u[e], mod), mod);
+                }
+            }
+            for (slong e = order.ustart[k]; e < order.ustart[k + 1]; ++e) {
+                u[e] = dense[order.upos[e]];
+                dense[order.upos[e]] = 0;
+            }
+            mp_limb_t pivot = u[order.ustart[k]];
+            if (pivot == 0) return false;
+            inverse[k] = n_invmod(pivot, mod.n);
+            det = nmod_mul(det, pivot, mod);
+        }
+        y.assign(static_cast<std::size_t>(n), 0);
+        for (slong k = n - 1; k >= 0; --k) {
+            mp_limb_t sum = 0;
+            for (slong e = order.ustart[k] + 1; e < order.ustart[k + 1]; ++e) {
+                slong place = order.upos[e];
+                sum = place == n ? nmod_add(sum, u[e], mod) : nmod_sub(sum, nmod_mul(u[e], y[place], mod), mod);
+            }
+            y[k] = nmod_mul(sum, inverse[k], mod);
+        }
+        solution.resize(static_cast<std::size_t>(n));
+        for (slong k = 0; k < n; ++k) solution[order.column[k]] = y[k];
+        return true;
+    }
+};
+
+// The polynomial of degree < count through (xs, ys) modulo a prime, the product tree of
+// the points built once for all the polynomials of the prime.
+class Interpolator {
+public:
+    Interpolator(const std::vector<mp_limb_t>& xs, nmod_t mod) : xs_(xs), mod_(mod), length_(static_cast<slong>(xs.size())) {
+        if (length_ < 3) return;
+        tree_ = _nmod_poly_tree_alloc(length_);
+        _nmod_poly_tree_build(tree_, xs_.data(), length_, mod_);
+        weights_.resize(xs.size());
+        _nmod_poly_interpolation_weights(weights_.data(), tree_, length_, mod_);
+    }
+    ~Interpolator() {
+        if (tree_) _nmod_poly_tree_free(tree_, length_);
+    }
+    Interpolator(const Interpolator&) = delete;
+    Interpolator& operator=(const Interpolator&) = delete;
+
+    void run(mp_limb_t* out, const mp_limb_t* ys) const {
+        if (tree_)
+            _nmod_poly_interpolate_nmod_vec_fast_precomp(out, ys, tree_, weights_.data(), length_, mod_);
+        else
+            _nmod_poly_interpolate_nmod_vec(out, xs_.data(), ys, length_, mod_);
+    }
+
+private:
+    const std::vector<mp_limb_t>& xs_;
+    nmod_t mod_;
+    slong length_;
+    mp_ptr* tree_ = nullptr;
+    std::vector<mp_limb_t> weights_;
+};
+
+// Every term of det A, or of a Cramer numerator, takes one entry from each row of
+// [A | b], and one from each column of A but one replaced by b.
+slong degree_bound(const SparseSystem& system) {
+    const slong n = system.n;
+    slong rows = 0;
+    std::vector<char> column_has_s(n + 1, 0);
+    for (slong r = 0; r < n; ++r) {
+        bool has_s = false;
+        for (slong e = system.start[r]; e < system.start[r + 1]; ++e)
+            if (system.entry[e]->length > 1) {
+                has_s = true;
+                column_has_s[system.column[e]] = 1;
+            }
+        rows += has_s;
+    }
+    slong columns = 0;
+    for (slong c = 0; c <= n; ++c) columns += column_has_s[c];
+    return std::min(rows, columns);
+}
+
+// Whether A * numerators = den * b holds exactly.
+bool satisfies(const SparseSystem& system, const IntPoly& den, const std::vector<IntPoly>& numerators) {
+    IntPoly sum, term;
+    for (slong r = 0; r < system.n; ++r) {
+        fmpz_poly_zero(sum.get());
+        for (slong e = system.start[r]; e < system.start[r + 1]; ++e) {
+            slong c = system.column[e];
+            if (c == system.n) {
+                fmpz_poly_mul(term.get(), den.get(), system.entry[e]);
+                fmpz_poly_sub(sum.get(), sum.get(), term.get());
+            } else {
+                fmpz_poly_mul(term.get(), numerators[c].get(), system.entry[e]);
+                fmpz_poly_add(sum.get(), sum.get(), term.get());
+            }
+        }
+        if (!fmpz_poly_is_zero(sum.get())) return false;
+    }
+    return true;
+}
+
+// The integers reconstructed so far: every coefficient of every sought polynomial
+// modulo the product of the primes used, as non-negative residues.
+struct Reconstruction {
+    std::vector<fmpz> values;
+    fmpz_t modulus;
+    Reconstruction() { fmpz_init_set_ui(modulus, 1); }
+    ~Reconstruction() {
+        for (fmpz& v : values) fmpz_clear(&v);
+        fmpz_clear(modulus);
+    }
+    Reconstruction(const Reconstruction&) = delete;
+    Reconstruction& operator=(const Reconstruction&) = delete;
+
+    // Folds in a batch of primes, residues[i * primes.size() + j] being coefficient i
+    // modulo primes[j]. True when some coefficient changed.
+    bool add(const std::vector<mp_limb_t>& primes, const std::vector<mp_limb_t>& residues, std::size_t count) {
+        const slong batch = static_cast<slong>(primes.size());
+        const bool first = values.empty();
+        if (first) {
+            values.resize(count);
+            for (fmpz& v : values) fmpz_init(&v);
+        }
+        fmpz_t part, batch_modulus, combined;
+        fmpz_init(part);
+        fmpz_init_set_ui(batch_modulus, 1);
+        fmpz_init(combined);
+        for (mp_limb_t p : primes) fmpz_mul_ui(batch_modulus, batch_modulus, p);
+        fmpz_comb_t comb;
+        fmpz_comb_temp_t temp;
+        fmpz_comb_init(comb, primes.data(), batch);
+        fmpz_comb_temp_init(temp, comb);
+        bool changed = false;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (batch == 1)
+                fmpz_set_ui(part, residues[i]);
+            else
+                fmpz_multi_CRT_ui(part, residues.data() + i * primes.size(), comb, temp, 0);
+            if (first) {
+                fmpz_swap(values.data() + i, part);
+                changed = true;
+                continue;
+            }
+            fmpz_CRT(combined, values.data() + i, modulus, part, batch_modulus, 0);
+            changed = changed || !fmpz_equal(combined, values.data() + i);
+            fmpz_swap(combined, values.data() + i);
+        }
+        fmpz_comb_temp_clear(temp);
+        fmpz_comb_clear(comb);
+        fmpz_mul(modulus, modulus, batch_modulus);
+        fmpz_clear(part);
+        fmpz_clear(batch_modulus);
+        fmpz_clear(combined);
+        return changed;
+    }
+
+    // Polynomial o of length `length` as signed integers (symmetric residues).
+    void get(IntPoly& out, std::size_t o, slong length) const {
+        fmpz_t half, v;
+        fmpz_init(half);
+        fmpz_init(v);
+        fmpz_fdiv_q_2exp(half, modulus, 1);
+        fmpz_poly_zero(out.get());
+        for (slong i = length - 1; i >= 0; --i) {
+            fmpz_set(v, values.data() + o * static_cast<std::size_t>(length) + static_cast<std::size_t>(i));
+            if (fmpz_cmp(v, half) > 0) fmpz_sub(v, v, modulus);
+            fmpz_poly_set_coeff_fmpz(out.get(), i, v);
+        }
+        fmpz_clear(half);
+        fmpz_clear(v);
+    }
+};
+
+}  // namespace
+
+ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, const std::vector<int>& wanted,
+                                    IntPoly& den, std::vector<IntPoly>& numerators, ProgressThrottle& progress) {
+    const SparseSystem system(a, b);
+    const slong n = system.n;
+    const long needed_bits = cramer_bound_bits(a, b) + 2;  // symmetric residues: twice the bound
+    const slong degree = degree_bound(system);
+    const slong length = degree + 1;
+    std::vector<slong> sought;  // the variables (0-based) whose numerators are reconstructed
+    if (wanted.empty())
+        for (slong k = 0; k < n; ++k) sought.push_back(k);
+    else
+        for (int k : wanted) sought.push_back(k - 1);
+    std::sort(sought.begin(), sought.end());
+    sought.erase(std::unique(sought.begin(), sought.end()), sought.end());
+    const bool every_variable = static_cast<slong>(sought.size()) == n;
+    const std::size_t outputs = sought.size() + 1;  // den first
+    const std::size_t coefficients = outputs * static_cast<std::size_t>(length);
+
+    numerators.assign(static_cast<std::size_t>(n), IntPoly());
+    fmpz_poly_zero(den.get());
+    Reconstruction reconstruction;
+    fmpz_t excluded;
+    fmpz_init_set_ui(excluded, 1);  // product of the primes modulo which det A vanishes
+    PivotOrder order;
+    bool have_order = false, regular = false;
+    Factorisation lu;
+    std::vector<mp_limb_t> solution, xs, ys, polynomial(static_cast<std::size_t>(length));
+    std::vector<mp_limb_t> batch_primes, batch_residues;
+    std::size_t batch_size = 1;
+    mp_limb_t prime = UWORD(1) << 62;
+    ModularOutcome outcome = ModularOutcome::singular;
+    for (;;) {
+        prime = n_nextprime(prime, 1);
+        Residues residues(system, prime);
+        xs.clear();
+        ys.assign(coefficients, 0);  // ys[o * length + point]
+        slong vanishing = 0;
+        // Points spread over the field by the prime, away from 0 where s-only pivots vanish.
+        mp_limb_t x = (prime * UWORD(0x9E3779B97F4A7C15)) % (prime / 2) + 1;
+        while (static_cast<slong>(xs.size()) < length && vanishing <= degree) {
+            double done = (static_cast<double>(fmpz_bits(reconstruction.modulus)) +
+                           62.0 * static_cast<double>(batch_primes.size() + xs.size() / static_cast<double>(length))) /
+                          static_cast<double>(needed_bits);
+            if (!progress.report(stage_name, done)) {
+                fmpz_clear(excluded);
+                return ModularOutcome::cancelled;
+            }
+            x = nmod_add(x, 1, residues.mod);
+            mp_limb_t det = 0;
+            bool factored = have_order && lu.run(order, system, residues, x, det, solution);
+            if (!factored) {
+                // A pivot of the order vanished here, or there is no order yet: choose one
+                // at this point; none means det A(x) = 0.
+                PivotOrder fresh;
+                if (!choose_order(system, residues, x, fresh)) {
+                    ++vanishing;
+                    continue;
+                }
+                order = std::move(fresh);
+                have_order = true;
+                if (!lu.run(order, system, residues, x, det, solution)) continue;
+            }
+            const std::size_t point = xs.size();
+            xs.push_back(x);
+            ys[point] = det;
+            for (std::size_t o = 1; o < outputs; ++o)
+                ys[o * static_cast<std::size_t>(length) + point] =
+                    nmod_mul(det, solution[static_cast<std::size_t>(sought[o - 1])], residues.mod);
+        }
+        if (static_cast<slong>(xs.size()) < length) {
+            // det A vanishes identically modulo this prime. A regular system's det has
+            // content below the bound: it cannot vanish modulo primes whose product exceeds it.
+            fmpz_mul_ui(excluded, excluded, prime);
+            if (!regular && static_cast<long>(fmpz_bits(excluded)) > needed_bits) break;
+            continue;
+        }
+        regular = true;
+        {
+            Interpolator interpolate(xs, residues.mod);
+            const std::size_t slot = batch_primes.size();
+            batch_primes.push_back(prime);
+            batch_residues.resize(coefficients * batch_size);
+            for (std::size_t o = 0; o < outputs; ++o) {
+                interpolate.run(polynomial.data(), ys.data() + o * static_cast<std::size_t>(length));
+                for (slong i = 0; i < length; ++i)
+                    batch_residues[(o * static_cast<std::size_t>(length) + static_cast<std::size_t>(i)) * batch_size + slot] =
+                        polynomial[static_cast<std::size_t>(i)];
+            }
+        }
+        const long bits_after = static_cast<long>(fmpz_bits(reconstruction.modulus)) +
+                                61 * static_cast<long>(batch_primes.size());
+        if (batch_primes.size() < batch_size && bits_after <= needed_bits) continue;
+        // The batch is complete (or enough to pass the bound): fold it in.
+        if (batch_primes.size() < batch_size) {  // compact to the primes present
+            std::vector<mp_limb_t> compact(coefficients * batch_primes.size());
+            for (std::size_t i = 0; i < coefficients; ++i)
+                for (std::size_t j = 0; j < batch_primes.size(); ++j)
+                    compact[i * batch_primes.size() + j] = batch_residues[i * batch_size + j];
+            batch_residues.swap(compact);
+        }
+        bool changed = reconstruction.add(batch_primes, batch_residues, coefficients);
+        batch_primes.clear();
+        batch_size = std::min<std::size_t>(2 * batch_size, 64);
+        const bool past_bound = static_cast<long>(fmpz_bits(reconstruction.modulus)) > needed_bits;
+        if (!past_bound && (changed || !every_variable)) continue;
+        reconstruction.get(den, 0, length);
+        for (std::size_t o = 1; o < outputs; ++o)
+            reconstruction.get(numerators[static_cast<std::size_t>(sought[o - 1])], o, length);
+        // Past the bound the residues are the integers; before it, a result that one
+        // more batch of primes left unchanged is accepted once it satisfies the system.
+        if (past_bound || satisfies(system, den, numerators)) {
+            outcome = ModularOutcome::solved;
+            break;
+        }
+    }
+    fmpz_clear(excluded);
+    if (outcome != ModularOutcome::solved) {
+        numerators.assign(static_cast<std::size_t>(n), IntPoly());
+        fmpz_poly_zero(den.get());
+    }
+    return outcome;
+}
+
+}  // namespace quorvat::exact
