@@ -199,7 +199,7 @@ std::string random_rlc(int variables, unsigned seed) {
 // four variables a stage, values in SI units from 1e-12 to 1e9.
 std::string opamp_cascade(int stages) {
     std::string text = "Cascata de amplificadores operacionais (modelo de pequenos sinais)\nV1 s0 0 1 IMPULSO\n";
-    char line[400];
+    char line[1200];
     for (int k = 1; k <= stages; ++k) {
         std::snprintf(line, sizeof line,
                       "RI%d s%d m%d 10e3\nRF%d m%d s%d 47e3\nCF%d m%d s%d 33e-12\nRD%d m%d 0 2e6\n"
@@ -378,9 +378,10 @@ BENCHMARK(BM_OpAmpCascade)->ArgsProduct({{0, 1, 3}, {6, 25}})->Unit(benchmark::k
 BENCHMARK(BM_OpAmpCascadeOutput)->ArgsProduct({{0}, {25, 100}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExactDenseSI)->ArgsProduct({{1, 2, 3, 4}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExactFractionalResistors)->ArgsProduct({{1, 2, 3}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ExactExampleBy, butterworth25, std::string("butterworth25.net"))->DenseRange(1, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ExactExampleBy, cascata8_si, std::string("cascata8_si.net"))->DenseRange(1, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ExactExampleBy, mixed25, std::string("mixed25.net"))->DenseRange(1, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExactExampleBy, amp_op_24t, std::string("amp_op_24t.net"))->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExactExampleBy, butterworth25, std::string("butterworth25.net"))->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExactExampleBy, cascata8_si, std::string("cascata8_si.net"))->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExactExampleBy, mixed25, std::string("mixed25.net"))->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WorstOfFamily, dense_si, dense_si_network)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WorstOfFamily, fractional_resistors, fractional_resistor_network)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WorstOfFamily, wide_range, wide_range_network)->Unit(benchmark::kMillisecond);

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include <flint/fmpz.h>
+#include <flint/nmod_poly.h>
+#include <flint/ulong_extras.h>
 #include <mpfr.h>
 
 #include "exact/exact_system.h"
@@ -19,6 +21,41 @@ namespace {
 constexpr slong fraction_free_variables = 12;
 constexpr long fraction_free_bits = 2000;
 
+// The greatest common divisor of p and q when it is a constant times a power of s,
+// proved by one prime: modulo a prime that does not divide p's leading coefficient the
+// true gcd keeps its degree, so a gcd modulo the prime of s^t, t the common power of s
+// of p and q, leaves only content * s^t. False when that does not settle it.
+bool monomial_gcd(const fmpz_poly_struct* p, const fmpz_poly_struct* q, IntPoly& divisor) {
+    mp_limb_t prime = n_nextprime((UWORD(1) << 62) + 1000, 1);
+    while (fmpz_fdiv_ui(fmpz_poly_lead(p), prime) == 0) prime = n_nextprime(prime, 1);
+    nmod_poly_t pp, qq, g;
+    nmod_poly_init(pp, prime);
+    nmod_poly_init(qq, prime);
+    nmod_poly_init(g, prime);
+    fmpz_poly_get_nmod_poly(pp, p);
+    fmpz_poly_get_nmod_poly(qq, q);
+    nmod_poly_gcd(g, pp, qq);
+    slong power = 0;
+    while (power < p->length && power < q->length && fmpz_is_zero(p->coeffs + power) && fmpz_is_zero(q->coeffs + power))
+        ++power;
+    bool settled = nmod_poly_degree(g) == power;
+    nmod_poly_clear(pp);
+    nmod_poly_clear(qq);
+    nmod_poly_clear(g);
+    if (!settled) return false;
+    fmpz_t content, other;
+    fmpz_init(content);
+    fmpz_init(other);
+    fmpz_poly_content(content, p);
+    fmpz_poly_content(other, q);
+    fmpz_gcd(content, content, other);
+    fmpz_poly_zero(divisor.get());
+    fmpz_poly_set_coeff_fmpz(divisor.get(), power, content);
+    fmpz_clear(content);
+    fmpz_clear(other);
+    return true;
+}
+
 // x_k / s in lowest terms, from A x = den b: x_k = column entry / den.
 RationalFunction reduced(const fmpz_poly_struct* solution, const fmpz_poly_struct* den) {
     RationalFunction f;
@@ -28,9 +65,18 @@ RationalFunction reduced(const fmpz_poly_struct* solution, const fmpz_poly_struc
     }
     fmpz_poly_shift_left(f.denominator.get(), den, 1);
     IntPoly divisor, remainder;
-    fmpz_poly_gcd(divisor.get(), solution, f.denominator.get());
-    fmpz_poly_divrem(f.numerator.get(), remainder.get(), solution, divisor.get());
-    fmpz_poly_divrem(f.denominator.get(), remainder.get(), f.denominator.get(), divisor.get());
+    if (monomial_gcd(solution, f.denominator.get(), divisor)) {  // divide by content * s^t
+        const slong power = divisor.degree();
+        const fmpz* content = fmpz_poly_lead(divisor.get());
+        fmpz_poly_shift_right(f.numerator.get(), solution, power);
+        fmpz_poly_scalar_divexact_fmpz(f.numerator.get(), f.numerator.get(), content);
+        fmpz_poly_shift_right(f.denominator.get(), f.denominator.get(), power);
+        fmpz_poly_scalar_divexact_fmpz(f.denominator.get(), f.denominator.get(), content);
+    } else {
+        fmpz_poly_gcd(divisor.get(), solution, f.denominator.get());
+        fmpz_poly_divrem(f.numerator.get(), remainder.get(), solution, divisor.get());
+        fmpz_poly_divrem(f.denominator.get(), remainder.get(), f.denominator.get(), divisor.get());
+    }
     if (fmpz_sgn(fmpz_poly_lead(f.denominator.get())) < 0) {
         fmpz_poly_neg(f.numerator.get(), f.numerator.get());
         fmpz_poly_neg(f.denominator.get(), f.denominator.get());
@@ -180,7 +226,7 @@ std::size_t estimated_memory_bytes(const fmpz_poly_mat_t a, const fmpz_poly_mat_
             working = output + 3.0 * n * n * 8.0 + 2.0 * n * (degree + 1) * 8.0;
             break;
         default:  // running integers and one batch of residues
-            working = output + (sought + 1) * (degree + 1) * 64.0 * 8.0 + 32.0 * n * n;
+            working = output + (sought + 1) * (degree + 1) * 16.0 * 8.0 + 32.0 * n * n;
             break;
     }
     return static_cast<std::size_t>(std::min(input + output + working, 1e18));

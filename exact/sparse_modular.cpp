@@ -201,54 +201,90 @@ bool choose_order(const SparseSystem& system, const Residues& residues, mp_limb_
     return true;
 }
 
-// The numeric LU of A(x) in a fixed pivot order, with one inverse per pivot: det A(x)
-// and the solution of A(x) y = b(x) by original column. False when a pivot vanishes.
+// The numeric LU of A(x) in a fixed pivot order at a block of points at once, the
+// pivots of the block inverted together (one inverse per pivot and block): det A(x) and
+// the solution of A(x) y = b(x) by original column, solution[c * block + q] at point q.
+// ok[q] is false where a pivot vanished at point q (its values are then meaningless).
 struct Factorisation {
-    std::vector<mp_limb_t> dense, u, inverse, y;
+    std::vector<mp_limb_t> dense, u, inverse, y, multiplier, prefix;
 
-    bool run(const PivotOrder& order, const SparseSystem& system, const Residues& residues, mp_limb_t x,
-             mp_limb_t& det, std::vector<mp_limb_t>& solution) {
+    void run(const PivotOrder& order, const SparseSystem& system, const Residues& residues, const mp_limb_t* x,
+             std::size_t block, std::vector<mp_limb_t>& det, std::vector<mp_limb_t>& solution, std::vector<char>& ok) {
         const slong n = system.n;
         const nmod_t mod = residues.mod;
-        dense.assign(static_cast<std::size_t>(n) + 1, 0);
-        u.resize(order.upos.size());
-        inverse.resize(static_cast<std::size_t>(n));
-        det = order.odd ? mod.n - 1 : 1;
+        const std::size_t nb = static_cast<std::size_t>(n);
+        dense.assign((nb + 1) * block, 0);
+        u.resize(order.upos.size() * block);
+        inverse.resize(nb * block);
+        multiplier.resize(block);
+        prefix.resize(block);
+        det.assign(block, order.odd ? mod.n - 1 : 1);
+        ok.assign(block, 1);
         for (slong k = 0; k < n; ++k) {
             slong r = order.row[k];
-            for (slong e = system.start[r]; e < system.start[r + 1]; ++e)
-                dense[order.position[system.column[e]]] = residues.at(e, x);
-            for (slong q = order.lstart[k]; q < order.lstart[k + 1]; ++q) {
-                slong j = order.lpos[q];
-                mp_limb_t l = nmod_mul(dense[j], inverse[j], mod);
-                dense[j] = 0;
-                if (l == 0) continue;
+            for (slong e = system.start[r]; e < system.start[r + 1]; ++e) {
+                mp_limb_t* target = &dense[static_cast<std::size_t>(order.position[system.column[e]]) * block];
+                for (std::size_t q = 0; q < block; ++q) target[q] = residues.at(e, x[q]);
+            }
+            for (slong l = order.lstart[k]; l < order.lstart[k + 1]; ++l) {
+                const std::size_t j = static_cast<std::size_t>(order.lpos[l]);
+                mp_limb_t* source = &dense[j * block];
+                for (std::size_t q = 0; q < block; ++q) {
+                    multiplier[q] = nmod_mul(source[q], inverse[j * block + q], mod);
+                    source[q] = 0;
+                }
                 for (slong e = order.ustart[j] + 1; e < order.ustart[j + 1]; ++e) {
-                    mp_limb_t& target = dense[order.upos[e]];
-                    target = nmod_sub(target, nmod_mul(l, u[e], mod), mod);
+                    mp_limb_t* target = &dense[static_cast<std::size_t>(order.upos[e]) * block];
+                    const mp_limb_t* factor = &u[static_cast<std::size_t>(e) * block];
+                    for (std::size_t q = 0; q < block; ++q)
+                        target[q] = nmod_sub(target[q], nmod_mul(multiplier[q], factor[q], mod), mod);
                 }
             }
             for (slong e = order.ustart[k]; e < order.ustart[k + 1]; ++e) {
-                u[e] = dense[order.upos[e]];
-                dense[order.upos[e]] = 0;
+                mp_limb_t* source = &dense[static_cast<std::size_t>(order.upos[e]) * block];
+                std::copy(source, source + block, &u[static_cast<std::size_t>(e) * block]);
+                std::fill(source, source + block, 0);
             }
-            mp_limb_t pivot = u[order.ustart[k]];
-            if (pivot == 0) return false;
-            inverse[k] = n_invmod(pivot, mod.n);
-            det = nmod_mul(det, pivot, mod);
+            // Montgomery's batch inversion of the block's pivots.
+            mp_limb_t* pivot = &u[static_cast<std::size_t>(order.ustart[k]) * block];
+            mp_limb_t running = 1;
+            for (std::size_t q = 0; q < block; ++q) {
+                if (pivot[q] == 0) {
+                    ok[q] = 0;
+                    pivot[q] = 1;
+                }
+                prefix[q] = running;
+                running = nmod_mul(running, pivot[q], mod);
+                det[q] = nmod_mul(det[q], pivot[q], mod);
+            }
+            mp_limb_t all = n_invmod(running, mod.n);
+            mp_limb_t* out = &inverse[static_cast<std::size_t>(k) * block];
+            for (std::size_t q = block; q-- > 0;) {
+                out[q] = nmod_mul(all, prefix[q], mod);
+                all = nmod_mul(all, pivot[q], mod);
+            }
         }
-        y.assign(static_cast<std::size_t>(n), 0);
+        y.assign(nb * block, 0);
         for (slong k = n - 1; k >= 0; --k) {
-            mp_limb_t sum = 0;
+            mp_limb_t* sum = &y[static_cast<std::size_t>(k) * block];
             for (slong e = order.ustart[k] + 1; e < order.ustart[k + 1]; ++e) {
-                slong place = order.upos[e];
-                sum = place == n ? nmod_add(sum, u[e], mod) : nmod_sub(sum, nmod_mul(u[e], y[place], mod), mod);
+                const std::size_t place = static_cast<std::size_t>(order.upos[e]);
+                const mp_limb_t* value = &u[static_cast<std::size_t>(e) * block];
+                if (place == nb) {
+                    for (std::size_t q = 0; q < block; ++q) sum[q] = nmod_add(sum[q], value[q], mod);
+                } else {
+                    const mp_limb_t* known = &y[place * block];
+                    for (std::size_t q = 0; q < block; ++q)
+                        sum[q] = nmod_sub(sum[q], nmod_mul(value[q], known[q], mod), mod);
+                }
             }
-            y[k] = nmod_mul(sum, inverse[k], mod);
+            const mp_limb_t* inv = &inverse[static_cast<std::size_t>(k) * block];
+            for (std::size_t q = 0; q < block; ++q) sum[q] = nmod_mul(sum[q], inv[q], mod);
         }
-        solution.resize(static_cast<std::size_t>(n));
-        for (slong k = 0; k < n; ++k) solution[order.column[k]] = y[k];
-        return true;
+        solution.resize(nb * block);
+        for (slong k = 0; k < n; ++k)
+            std::copy(&y[static_cast<std::size_t>(k) * block], &y[static_cast<std::size_t>(k) * block] + block,
+                      &solution[static_cast<std::size_t>(order.column[k]) * block]);
     }
 };
 
@@ -346,11 +382,14 @@ struct Reconstruction {
             values.resize(count);
             for (fmpz& v : values) fmpz_init(&v);
         }
-        fmpz_t part, batch_modulus, combined;
+        fmpz_t part, batch_modulus, lift, step;
         fmpz_init(part);
         fmpz_init_set_ui(batch_modulus, 1);
-        fmpz_init(combined);
+        fmpz_init(lift);
+        fmpz_init(step);
         for (mp_limb_t p : primes) fmpz_mul_ui(batch_modulus, batch_modulus, p);
+        // v + M * ((r - v) / M mod the batch's modulus): one inverse for every coefficient.
+        if (!first) fmpz_invmod(lift, modulus, batch_modulus);
         fmpz_comb_t comb;
         fmpz_comb_temp_t temp;
         fmpz_comb_init(comb, primes.data(), batch);
@@ -366,16 +405,21 @@ struct Reconstruction {
                 changed = true;
                 continue;
             }
-            fmpz_CRT(combined, values.data() + i, modulus, part, batch_modulus, 0);
-            changed = changed || !fmpz_equal(combined, values.data() + i);
-            fmpz_swap(combined, values.data() + i);
+            fmpz_mod(step, values.data() + i, batch_modulus);
+            fmpz_sub(step, part, step);
+            fmpz_mul(step, step, lift);
+            fmpz_mod(step, step, batch_modulus);
+            if (fmpz_is_zero(step)) continue;
+            changed = true;
+            fmpz_addmul(values.data() + i, step, modulus);
         }
         fmpz_comb_temp_clear(temp);
         fmpz_comb_clear(comb);
         fmpz_mul(modulus, modulus, batch_modulus);
         fmpz_clear(part);
         fmpz_clear(batch_modulus);
-        fmpz_clear(combined);
+        fmpz_clear(lift);
+        fmpz_clear(step);
         return changed;
     }
 
@@ -424,7 +468,7 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
     PivotOrder order;
     bool have_order = false, regular = false;
     Factorisation lu;
-    std::vector<mp_limb_t> solution, xs, ys, polynomial(static_cast<std::size_t>(length));
+    std::vector<mp_limb_t> xs, ys, polynomial(static_cast<std::size_t>(length));
     std::vector<mp_limb_t> batch_primes, batch_residues;
     std::size_t batch_size = 1;
     mp_limb_t prime = UWORD(1) << 62;
@@ -437,6 +481,16 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
         slong vanishing = 0;
         // Points spread over the field by the prime, away from 0 where s-only pivots vanish.
         mp_limb_t x = (prime * UWORD(0x9E3779B97F4A7C15)) % (prime / 2) + 1;
+        std::vector<mp_limb_t> block_points, dets, block_solution;
+        std::vector<char> ok;
+        auto record = [&](mp_limb_t point_x, mp_limb_t det, const mp_limb_t* values, std::size_t stride) {
+            const std::size_t point = xs.size();
+            xs.push_back(point_x);
+            ys[point] = det;
+            for (std::size_t o = 1; o < outputs; ++o)
+                ys[o * static_cast<std::size_t>(length) + point] =
+                    nmod_mul(det, values[static_cast<std::size_t>(sought[o - 1]) * stride], residues.mod);
+        };
         while (static_cast<slong>(xs.size()) < length && vanishing <= degree) {
             double done = (static_cast<double>(fmpz_bits(reconstruction.modulus)) +
                            62.0 * static_cast<double>(batch_primes.size() + xs.size() / static_cast<double>(length))) /
@@ -445,27 +499,30 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
                 fmpz_clear(excluded);
                 return ModularOutcome::cancelled;
             }
-            x = nmod_add(x, 1, residues.mod);
-            mp_limb_t det = 0;
-            bool factored = have_order && lu.run(order, system, residues, x, det, solution);
-            if (!factored) {
+            const std::size_t block = have_order ? std::min<std::size_t>(32, static_cast<std::size_t>(length) - xs.size()) : 1;
+            block_points.clear();
+            for (std::size_t q = 0; q < block; ++q) block_points.push_back(x = nmod_add(x, 1, residues.mod));
+            if (have_order) {
+                lu.run(order, system, residues, block_points.data(), block, dets, block_solution, ok);
+                for (std::size_t q = 0; q < block; ++q)
+                    if (ok[q]) record(block_points[q], dets[q], block_solution.data() + q, block);
+                if (std::all_of(ok.begin(), ok.end(), [](char c) { return c != 0; })) continue;
+            }
+            for (std::size_t q = 0; q < block; ++q) {
+                if (have_order && ok[q]) continue;
                 // A pivot of the order vanished here, or there is no order yet: choose one
                 // at this point; none means det A(x) = 0.
                 PivotOrder fresh;
-                if (!choose_order(system, residues, x, fresh)) {
+                if (!choose_order(system, residues, block_points[q], fresh)) {
                     ++vanishing;
                     continue;
                 }
                 order = std::move(fresh);
                 have_order = true;
-                if (!lu.run(order, system, residues, x, det, solution)) continue;
+                std::vector<char> single_ok;
+                lu.run(order, system, residues, &block_points[q], 1, dets, block_solution, single_ok);
+                if (single_ok[0] && static_cast<slong>(xs.size()) < length) record(block_points[q], dets[0], block_solution.data(), 1);
             }
-            const std::size_t point = xs.size();
-            xs.push_back(x);
-            ys[point] = det;
-            for (std::size_t o = 1; o < outputs; ++o)
-                ys[o * static_cast<std::size_t>(length) + point] =
-                    nmod_mul(det, solution[static_cast<std::size_t>(sought[o - 1])], residues.mod);
         }
         if (static_cast<slong>(xs.size()) < length) {
             // det A vanishes identically modulo this prime. A regular system's det has
@@ -500,7 +557,7 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
         }
         bool changed = reconstruction.add(batch_primes, batch_residues, coefficients);
         batch_primes.clear();
-        batch_size = std::min<std::size_t>(2 * batch_size, 64);
+        batch_size = std::min<std::size_t>(2 * batch_size, 16);
         const bool past_bound = static_cast<long>(fmpz_bits(reconstruction.modulus)) > needed_bits;
         if (!past_bound && (changed || !every_variable)) continue;
         reconstruction.get(den, 0, length);

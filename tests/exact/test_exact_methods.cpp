@@ -130,6 +130,7 @@ TEST(ExactMethods, MemoryGuardAndProgress) {
     EXPECT_TRUE(refused.variables.empty());
 
     // A progress callback that stops at once: cancelled, no variables.
+    tables->wanted = {tables->variable_count};
     int calls = 0;
     auto stop = [&](const char* stage, double fraction) {
         ++calls;
