@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include <flint/fmpz.h>
-#include <flint/nmod_poly.h>
+#include <flint/nmod_mat.h>
 #include <flint/nmod_vec.h>
 #include <flint/ulong_extras.h>
 
@@ -288,37 +288,50 @@ struct Factorisation {
     }
 };
 
-// The polynomial of degree < count through (xs, ys) modulo a prime, the product tree of
-// the points built once for all the polynomials of the prime.
-class Interpolator {
-public:
-    Interpolator(const std::vector<mp_limb_t>& xs, nmod_t mod) : xs_(xs), mod_(mod), length_(static_cast<slong>(xs.size())) {
-        if (length_ < 3) return;
-        tree_ = _nmod_poly_tree_alloc(length_);
-        _nmod_poly_tree_build(tree_, xs_.data(), length_, mod_);
-        weights_.resize(xs.size());
-        _nmod_poly_interpolation_weights(weights_.data(), tree_, length_, mod_);
+// The polynomials of degree < L through the values ys (one row per polynomial) at the
+// L points xs modulo a prime, all at once: the Lagrange basis of the points as an L x L
+// matrix T (row i the coefficients of the basis polynomial of point i), then one matrix
+// product Y T.
+void interpolate_all(const std::vector<mp_limb_t>& xs, nmod_t mod, const std::vector<mp_limb_t>& ys,
+                     std::size_t rows, std::vector<mp_limb_t>& out) {
+    const slong length = static_cast<slong>(xs.size());
+    const std::size_t l = xs.size();
+    // M(s) = prod (s - x_i), then each M / (s - x_i) by synthetic division.
+    std::vector<mp_limb_t> master(l + 1, 0), quotient(l), weight(l);
+    master[0] = 1;
+    for (std::size_t i = 0; i < l; ++i) {
+        for (std::size_t j = i + 1; j > 0; --j)
+            master[j] = nmod_sub(master[j - 1], nmod_mul(xs[i], master[j], mod), mod);
+        master[0] = nmod_neg(nmod_mul(xs[i], master[0], mod), mod);
     }
-    ~Interpolator() {
-        if (tree_) _nmod_poly_tree_free(tree_, length_);
+    nmod_mat_t basis, values, result;
+    nmod_mat_init(basis, length, length, mod.n);
+    nmod_mat_init(values, static_cast<slong>(rows), length, mod.n);
+    nmod_mat_init(result, static_cast<slong>(rows), length, mod.n);
+    for (std::size_t i = 0; i < l; ++i) {
+        mp_limb_t carry = 0;  // quotient of master by (s - x_i), highest power first
+        for (std::size_t j = l; j > 0; --j) {
+            carry = nmod_add(master[j], nmod_mul(carry, xs[i], mod), mod);
+            quotient[j - 1] = carry;
+        }
+        mp_limb_t at = 0;  // the quotient at x_i
+        for (std::size_t j = l; j > 0; --j) at = nmod_add(nmod_mul(at, xs[i], mod), quotient[j - 1], mod);
+        mp_limb_t w = n_invmod(at, mod.n);
+        for (std::size_t j = 0; j < l; ++j)
+            nmod_mat_entry(basis, static_cast<slong>(i), static_cast<slong>(j)) = nmod_mul(w, quotient[j], mod);
     }
-    Interpolator(const Interpolator&) = delete;
-    Interpolator& operator=(const Interpolator&) = delete;
-
-    void run(mp_limb_t* out, const mp_limb_t* ys) const {
-        if (tree_)
-            _nmod_poly_interpolate_nmod_vec_fast_precomp(out, ys, tree_, weights_.data(), length_, mod_);
-        else
-            _nmod_poly_interpolate_nmod_vec(out, xs_.data(), ys, length_, mod_);
-    }
-
-private:
-    const std::vector<mp_limb_t>& xs_;
-    nmod_t mod_;
-    slong length_;
-    mp_ptr* tree_ = nullptr;
-    std::vector<mp_limb_t> weights_;
-};
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t i = 0; i < l; ++i)
+            nmod_mat_entry(values, static_cast<slong>(r), static_cast<slong>(i)) = ys[r * l + i];
+    nmod_mat_mul(result, values, basis);
+    out.resize(rows * l);
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t j = 0; j < l; ++j)
+            out[r * l + j] = nmod_mat_entry(result, static_cast<slong>(r), static_cast<slong>(j));
+    nmod_mat_clear(basis);
+    nmod_mat_clear(values);
+    nmod_mat_clear(result);
+}
 
 // Every term of det A, or of a Cramer numerator, takes one entry from each row of
 // [A | b], and one from each column of A but one replaced by b.
@@ -468,7 +481,7 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
     PivotOrder order;
     bool have_order = false, regular = false;
     Factorisation lu;
-    std::vector<mp_limb_t> xs, ys, polynomial(static_cast<std::size_t>(length));
+    std::vector<mp_limb_t> xs, ys, polynomials;
     std::vector<mp_limb_t> batch_primes, batch_residues;
     std::size_t batch_size = 1;
     mp_limb_t prime = UWORD(1) << 62;
@@ -533,16 +546,11 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
         }
         regular = true;
         {
-            Interpolator interpolate(xs, residues.mod);
+            interpolate_all(xs, residues.mod, ys, outputs, polynomials);
             const std::size_t slot = batch_primes.size();
             batch_primes.push_back(prime);
             batch_residues.resize(coefficients * batch_size);
-            for (std::size_t o = 0; o < outputs; ++o) {
-                interpolate.run(polynomial.data(), ys.data() + o * static_cast<std::size_t>(length));
-                for (slong i = 0; i < length; ++i)
-                    batch_residues[(o * static_cast<std::size_t>(length) + static_cast<std::size_t>(i)) * batch_size + slot] =
-                        polynomial[static_cast<std::size_t>(i)];
-            }
+            for (std::size_t i = 0; i < coefficients; ++i) batch_residues[i * batch_size + slot] = polynomials[i];
         }
         const long bits_after = static_cast<long>(fmpz_bits(reconstruction.modulus)) +
                                 61 * static_cast<long>(batch_primes.size());

@@ -1,6 +1,7 @@
 // Cramer's rule for large sparse systems: a sparse LU modulo word-size primes at points
-// of s, with a pivot order chosen once (Markowitz), interpolation on a reusable product
-// tree, and Chinese remaindering by a product tree over batches of primes.
+// of s, with a pivot order chosen once (Markowitz), interpolation of every sought
+// polynomial as one matrix product with the points' Lagrange basis, and Chinese
+// remaindering by a product tree over batches of primes.
 #pragma once
 
 #include <vector>
