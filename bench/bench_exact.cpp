@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -230,12 +231,12 @@ void time_exact_solution(benchmark::State& state, const std::string& path,
         WidePolynomial num, den;
         for (const auto& f : solution.variables) {
             exact::to_result_polynomials(f, num, den);
-            bits = std::max(bits, static_cast<long>(fmpz_poly_max_bits(f.denominator.get())));
+            bits = std::max(bits, std::labs(static_cast<long>(fmpz_poly_max_bits(f.denominator.get()))));
         }
         benchmark::DoNotOptimize(num.c[0]);
     }
     state.counters["variables"] = tables->variable_count;
-    state.counters["bits"] = static_cast<double>(bits < 0 ? -bits : bits);
+    state.counters["bits"] = static_cast<double>(bits);
 }
 
 // Reads a generated netlist through the engine's reader under the exact path's limits
@@ -264,11 +265,11 @@ void time_generated(benchmark::State& state, const std::string& netlist, exact::
         for (const auto& f : solution.variables) {
             if (f.denominator.degree() <= 0 && f.numerator.is_zero()) continue;
             exact::to_result_polynomials(f, num, den);  // may not fit a double: timed all the same
-            bits = std::max(bits, static_cast<long>(fmpz_poly_max_bits(f.denominator.get())));
+            bits = std::max(bits, std::labs(static_cast<long>(fmpz_poly_max_bits(f.denominator.get()))));
         }
     }
     state.counters["variables"] = tables->variable_count;
-    state.counters["bits"] = static_cast<double>(bits < 0 ? -bits : bits);
+    state.counters["bits"] = static_cast<double>(bits);
 }
 
 // range(0): the method (automatic, fraction-free, multimodular, sparse).

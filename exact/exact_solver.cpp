@@ -16,9 +16,11 @@ namespace quorvat::exact {
 
 namespace {
 
-// Up to this size, or this bound on the coefficients (bits), the fraction-free
-// elimination is the faster; beyond, the sparse LU modulo primes.
+// Measured: the fraction-free elimination is the faster up to about 12 variables, and up
+// to about 30 while the coefficient bound stays within 2,000 bits; beyond, the sparse LU
+// modulo primes (the dense multimodular solution is never the faster of the two).
 constexpr slong fraction_free_variables = 12;
+constexpr slong small_variables = 30;
 constexpr long fraction_free_bits = 2000;
 
 // The greatest common divisor of p and q when it is a constant times a power of s,
@@ -197,8 +199,8 @@ void narrow_scale_range(const RationalFunction& f, ScaleRange& range) {
 Method chosen_method(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b) {
     const slong n = fmpz_poly_mat_nrows(a);
     if (n <= fraction_free_variables) return Method::fraction_free;
-    long bits = cramer_bound_bits(a, b);
-    return bits <= fraction_free_bits ? Method::fraction_free : Method::sparse;
+    if (n > small_variables) return Method::sparse;
+    return cramer_bound_bits(a, b) <= fraction_free_bits ? Method::fraction_free : Method::sparse;
 }
 
 std::size_t estimated_memory_bytes(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
