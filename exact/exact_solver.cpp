@@ -235,10 +235,15 @@ std::size_t estimated_memory_bytes(const fmpz_poly_mat_t a, const fmpz_poly_mat_
 }
 
 ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
-                                   const std::vector<int>& wanted, const ProgressCallback& progress) {
+                                   const std::vector<int>& requested, const ProgressCallback& progress) {
     ExactSolution result;
     const slong n = fmpz_poly_mat_nrows(a);
     if (n == 0) return result;
+    // The requested variables that exist (the first alone when none does: empty means all).
+    std::vector<int> wanted;
+    for (int k : requested)
+        if (k >= 1 && k <= n) wanted.push_back(k);
+    if (!requested.empty() && wanted.empty()) wanted.push_back(1);
     ProgressThrottle throttle(progress);
     if (method == Method::automatic) method = chosen_method(a, b);
     IntPoly den;
