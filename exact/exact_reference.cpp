@@ -68,6 +68,12 @@ ExactSolver::Outcome ExactReference::solve(EngineTables& tables, AnalysisHost& l
     FpFlagsGuard keep_flags;  // the conversions to double may raise flags of their own
     tables.exact_available = false;
     ExactSolution solution = solve_exact(tables);
+    if (solution.too_large) {
+        log_message(log, "A solução exata precisaria de cerca de %.1f GiB de memória, acima do limite de %.0f GiB.",
+                    static_cast<double>(solution.estimated_bytes) / (1 << 30),
+                    static_cast<double>(memory_guard_bytes) / (1 << 30));
+        return Outcome::refused;
+    }
     if (solution.singular) return Outcome::singular;
     const int n = tables.variable_count;
     tables.exact_num.assign(static_cast<std::size_t>(n) + 1, WidePolynomial{});
