@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "certified/certified_roots.h"
 #include "engine/fp_fault.h"
 
 namespace quorvat {
@@ -47,9 +48,70 @@ ComplexValue derivative_at(const ResultPolynomial& p, double w) {
     return {re, im};
 }
 
+FactoredPolynomial factor_polynomial(const WidePolynomial& p, double scale) {
+    FactoredPolynomial f;
+    if (p.degree() > max_root_degree) return f;
+    constexpr slong prec = 64;
+    CertifiedPolynomialRoots r = certified_polynomial_roots(p, scale, prec);
+    if (r.identically_zero) return f;
+    ArbNumber magnitude;
+    arb_abs(magnitude.get(), r.leading.get());
+    arb_log(magnitude.get(), magnitude.get(), prec);
+    f.log_leading = arf_get_d(arb_midref(magnitude.get()), ARF_RND_NEAR);
+    f.negative = arb_is_negative(r.leading.get());
+    f.zero = !std::isfinite(f.log_leading);
+    f.roots_at_origin = r.roots_at_origin;
+    for (const CertifiedRoot& root : r.roots) {
+        std::complex<double> z(arf_get_d(arb_midref(acb_realref(root.value.get())), ARF_RND_NEAR),
+                               arf_get_d(arb_midref(acb_imagref(root.value.get())), ARF_RND_NEAR));
+        f.roots.insert(f.roots.end(), static_cast<std::size_t>(root.multiplicity), z);
+    }
+    return f;
+}
+
+namespace {
+
+// Adds sign * (ln|jω - z|, arg(jω - z), Re 1/(jω - z)) to the sums.
+void add_factor(double omega, std::complex<double> z, double sign, double& log_magnitude, double& angle, double& slope) {
+    double re = -z.real(), im = omega - z.imag();
+    double magnitude = std::hypot(re, im);
+    log_magnitude += sign * std::log(magnitude);
+    angle += sign * std::atan2(im, re);
+    slope += sign * re / magnitude / magnitude;
+}
+
+}  // namespace
+
+void factored_response(const FactoredCurve& curve, double omega, double& gain, double& phase, double& delay) {
+    gain = phase = delay = not_drawn;
+    if (curve.num.zero || curve.den.zero) return;
+    double log_magnitude = curve.num.log_leading - curve.den.log_leading;
+    double angle = curve.num.negative != curve.den.negative ? two_pi / 2 : 0.0;
+    double slope = 0.0;  // Re(N'/N) - Re(D'/D) at jω
+    int origin = curve.num.roots_at_origin - curve.den.roots_at_origin;
+    if (origin != 0) {
+        log_magnitude += origin * std::log(std::fabs(omega));
+        angle += origin * (omega < 0.0 ? -two_pi / 4 : two_pi / 4);
+    }
+    for (const std::complex<double>& z : curve.num.roots) add_factor(omega, z, 1.0, log_magnitude, angle, slope);
+    for (const std::complex<double>& p : curve.den.roots) add_factor(omega, p, -1.0, log_magnitude, angle, slope);
+    double g = 20 * log_magnitude / std::log(10.0);
+    double f = std::remainder(angle, two_pi) * 180 * static_cast<double>(inverse_pi);
+    if (std::isfinite(g) && std::isfinite(f)) {
+        gain = g;
+        phase = f;
+        if (std::isfinite(slope)) delay = -slope;
+    }
+}
+
 void evaluate_response(const CurveTable& curves, bool hz, int k, double w, ResponseTable& table) {
     assert(k >= 0 && k < max_points);
     for (int j = 1; j <= curves.curve_count; ++j) {
+        if (curves.factored[j].used) {
+            factored_response(curves.factored[j], hz ? two_pi * w : w, table.gain[j - 1][k], table.phase[j - 1][k],
+                              table.delay[j - 1][k]);
+            continue;
+        }
         const ResultPolynomial& num = curves.curve_num[j];
         const ResultPolynomial& den = curves.curve_den[j];
         double gain_factor = num.Cte / den.Cte;
