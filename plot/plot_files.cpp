@@ -96,8 +96,12 @@ bool curve_computable(const ResultPolynomial& numerator, const ResultPolynomial&
 }
 
 bool curve_computable(const CurveTable& curves, int j) {
-    const FactoredCurve& f = curves.factored[j];
-    if (f.used) return !f.den.zero && std::isfinite(f.num.log_leading - f.den.log_leading);
+    const WideCurve& w = curves.wide[j];
+    if (w.used) {
+        FpFlagsGuard keep_flags;
+        bool denominator_zero = std::all_of(w.den.c.begin(), w.den.c.end(), [](double c) { return c == 0.0; });
+        return !denominator_zero && w.den.Cte != 0.0 && std::isfinite(w.num.Cte / w.den.Cte);
+    }
     return curve_computable(curves.curve_num[j], curves.curve_den[j]);
 }
 
@@ -154,13 +158,10 @@ bool plotar(PlotterState& state, const std::vector<std::string>& lines, const Pl
         if (!beyond_design(file)) narrow(file.p, *slot);
         if (!curves.awaiting_denominator) {
             int j = curves.curve_count;
-            FactoredCurve& factored = curves.factored[j];
-            factored = FactoredCurve{};
-            if (beyond_design(numerator_file) || beyond_design(file)) {
-                factored.used = true;
-                factored.num = factor_polynomial(numerator_file.p, numerator_file.scale);
-                factored.den = factor_polynomial(file.p, file.scale);
-            }
+            WideCurve& wide = curves.wide[j];
+            wide = WideCurve{};
+            if (beyond_design(numerator_file) || beyond_design(file))
+                wide = {true, std::move(numerator_file.p), std::move(file.p), numerator_file.scale, file.scale};
             if (!curve_computable(curves, j))
                 log_message(log, "Curva %d (%s / %s) não pode ser calculada em nenhum ponto", j,
                             numerator_line.c_str(), line.c_str());

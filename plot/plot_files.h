@@ -58,7 +58,7 @@ std::vector<std::string> adicionar_lines(const std::string& chosen);
 /// for such a pair and goes on.
 bool curve_computable(const ResultPolynomial& numerator, const ResultPolynomial& denominator);
 
-/// curve_computable for curve j of the table, factored or not.
+/// curve_computable for curve j of the table, wide or not.
 bool curve_computable(const CurveTable& curves, int j);
 
 /// The texts of Form4's edit boxes, with their defaults.
@@ -78,8 +78,8 @@ struct PlotTexts {
 /// outside 1..600 logs "Número inválido de segmentos" and gives 300), then reads the
 /// files of the list in pairs into the curve table, logging each, and finally logs
 /// "Lidas %d funções". Files of any degree are read (poly_read_any_degree); a pair with a
-/// file beyond the design's is factored and evaluated from its roots. Lines whose first character is "*" are comments; every other line,
-/// untrimmed, names a file. Ends early, with plot_ready 0, when a file cannot be opened,
+/// file beyond the design's becomes a wide curve (response.h). Lines whose first character
+/// is "*" are comments; every other line, untrimmed, names a file. Ends early, with plot_ready 0, when a file cannot be opened,
 /// a 21st numerator comes or a file is invalid (each with its message). On success sets
 /// recompute_needed and plot_ready and returns true.
 bool plotar(PlotterState& state, const std::vector<std::string>& lines, const PlotTexts& texts, LogSink& log);

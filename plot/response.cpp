@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "certified/certified_roots.h"
+#include "certified/arb_types.h"
 #include "engine/fp_fault.h"
 
 namespace quorvat {
@@ -48,68 +48,136 @@ ComplexValue derivative_at(const ResultPolynomial& p, double w) {
     return {re, im};
 }
 
-FactoredPolynomial factor_polynomial(const WidePolynomial& p, double scale) {
-    FactoredPolynomial f;
-    if (p.degree() > max_root_degree) return f;
-    constexpr slong prec = 64;
-    CertifiedPolynomialRoots r = certified_polynomial_roots(p, scale, prec);
-    if (r.identically_zero) return f;
-    ArbNumber magnitude;
-    arb_abs(magnitude.get(), r.leading.get());
-    arb_log(magnitude.get(), magnitude.get(), prec);
-    f.log_leading = arf_get_d(arb_midref(magnitude.get()), ARF_RND_NEAR);
-    f.negative = arb_is_negative(r.leading.get());
-    f.zero = !std::isfinite(f.log_leading);
-    f.roots_at_origin = r.roots_at_origin;
-    for (const CertifiedRoot& root : r.roots) {
-        std::complex<double> z(arf_get_d(arb_midref(acb_realref(root.value.get())), ARF_RND_NEAR),
-                               arf_get_d(arb_midref(acb_imagref(root.value.get())), ARF_RND_NEAR));
-        f.roots.insert(f.roots.end(), static_cast<std::size_t>(root.multiplicity), z);
-    }
-    return f;
-}
-
 namespace {
 
-// Adds sign * (ln|jω - z|, arg(jω - z), Re 1/(jω - z)) to the sums.
-void add_factor(double omega, std::complex<double> z, double sign, double& log_magnitude, double& angle, double& slope) {
-    double re = -z.real(), im = omega - z.imag();
-    double magnitude = std::hypot(re, im);
-    log_magnitude += sign * std::log(magnitude);
-    angle += sign * std::atan2(im, re);
-    slope += sign * re / magnitude / magnitude;
+// Double-double numbers: hi + lo with |lo| <= ulp(hi)/2, about 104 bits.
+struct DoubleDouble {
+    double hi = 0.0, lo = 0.0;
+};
+
+DoubleDouble renormalised(double hi, double lo) {
+    double s = hi + lo;
+    return {s, lo - (s - hi)};
+}
+
+DoubleDouble times(DoubleDouble x, double d) {
+    double p = x.hi * d;
+    return renormalised(p, std::fma(x.hi, d, -p) + x.lo * d);
+}
+
+DoubleDouble plus(DoubleDouble x, double c) {
+    double s = x.hi + c, b = s - x.hi;
+    return renormalised(s, (x.hi - (s - b)) + (c - b) + x.lo);
+}
+
+DoubleDouble add(DoubleDouble x, DoubleDouble y) {
+    double s = x.hi + y.hi, b = s - x.hi;
+    return renormalised(s, (x.hi - (s - b)) + (y.hi - b) + x.lo + y.lo);
+}
+
+double value(DoubleDouble x) { return x.hi + x.lo; }
+
+// ln|p(jx)|, arg p(jx) and Re(p'(jx) / p(jx)) of a real polynomial.
+struct PointValue {
+    double log_magnitude = 0.0, angle = 0.0, slope = 0.0;
+};
+
+// Horner at jx in double-double (a product by jx is a swap and a product by x), with the
+// sums of |c[i]| x^i and i |c[i]| x^(i-1) that bound the rounding error. False when the
+// bound is not within 1e-13 of the value or something overflowed.
+bool double_double_value(const WidePolynomial& p, double x, PointValue& out) {
+    DoubleDouble re, im, slope_re, slope_im;
+    double bound = 0.0, slope_bound = 0.0;
+    const double ax = std::fabs(x);
+    for (std::size_t i = p.c.size(); i-- > 0;) {
+        // slope := slope * jx + value; value := value * jx + c[i]
+        DoubleDouble next_slope_re = add(times(slope_im, -x), re);
+        slope_im = add(times(slope_re, x), im);
+        slope_re = next_slope_re;
+        DoubleDouble next_re = plus(times(im, -x), p.c[i]);
+        im = times(re, x);
+        re = next_re;
+        slope_bound = slope_bound * ax + bound;
+        bound = bound * ax + std::fabs(p.c[i]);
+    }
+    const double r = value(re), j = value(im), sr = value(slope_re), sj = value(slope_im);
+    const double magnitude = std::hypot(r, j), slope_magnitude = std::hypot(sr, sj);
+    // Horner's error is below 2n u times the bound; u = 2^-100 leaves a margin on the 104 bits.
+    const double n = static_cast<double>(p.c.size());
+    const double reach = 2 * n * std::ldexp(1.0, -100) / 1e-13;
+    if (!std::isfinite(magnitude) || !std::isfinite(slope_magnitude) || !std::isfinite(bound) ||
+        !std::isfinite(slope_bound) || magnitude == 0.0 || bound * reach > magnitude ||
+        (slope_bound != 0.0 && slope_bound * reach > slope_magnitude))
+        return false;
+    out.log_magnitude = std::log(magnitude);
+    out.angle = std::atan2(j, r);
+    out.slope = (sr * r + sj * j) / magnitude / magnitude;
+    return true;
+}
+
+// The same in arb's balls, the precision doubling until each is known to 50 bits; false
+// where p(jx) is 0 or the precision would pass 16384 bits.
+bool arb_value(const WidePolynomial& p, double x, PointValue& out) {
+    AcbPoly poly, derivative;
+    AcbNumber s, v, d, t;
+    for (std::size_t i = 0; i < p.c.size(); ++i) {
+        acb_set_d(t.get(), p.c[i]);
+        acb_poly_set_coeff_acb(poly.get(), static_cast<slong>(i), t.get());
+    }
+    acb_poly_derivative(derivative.get(), poly.get(), 64);  // exact: small integer multiples
+    acb_zero(s.get());
+    arb_set_d(acb_imagref(s.get()), x);
+    for (slong prec = 128; prec <= 16384; prec *= 2) {
+        acb_poly_evaluate(v.get(), poly.get(), s.get(), prec);
+        acb_poly_evaluate(d.get(), derivative.get(), s.get(), prec);
+        if (acb_rel_accuracy_bits(v.get()) < 50) continue;
+        acb_div(d.get(), d.get(), v.get(), prec);
+        if (!acb_is_zero(d.get()) && arb_rel_accuracy_bits(acb_realref(d.get())) < 50 &&
+            !arb_is_zero(acb_realref(d.get())))
+            continue;
+        ArbNumber a;
+        acb_abs(a.get(), v.get(), prec);
+        arb_log(a.get(), a.get(), prec);
+        out.log_magnitude = arf_get_d(arb_midref(a.get()), ARF_RND_NEAR);
+        acb_arg(a.get(), v.get(), prec);
+        out.angle = arf_get_d(arb_midref(a.get()), ARF_RND_NEAR);
+        out.slope = arf_get_d(arb_midref(acb_realref(d.get())), ARF_RND_NEAR);
+        return std::isfinite(out.log_magnitude);
+    }
+    return false;
+}
+
+bool point_value(const WidePolynomial& p, double x, PointValue& out) {
+    return double_double_value(p, x, out) || arb_value(p, x, out);
 }
 
 }  // namespace
 
-void factored_response(const FactoredCurve& curve, double omega, double& gain, double& phase, double& delay) {
+void wide_response(const WideCurve& curve, double omega, double& gain, double& phase, double& delay) {
     gain = phase = delay = not_drawn;
-    if (curve.num.zero || curve.den.zero) return;
-    double log_magnitude = curve.num.log_leading - curve.den.log_leading;
-    double angle = curve.num.negative != curve.den.negative ? two_pi / 2 : 0.0;
-    double slope = 0.0;  // Re(N'/N) - Re(D'/D) at jω
-    int origin = curve.num.roots_at_origin - curve.den.roots_at_origin;
-    if (origin != 0) {
-        log_magnitude += origin * std::log(std::fabs(omega));
-        angle += origin * (omega < 0.0 ? -two_pi / 4 : two_pi / 4);
-    }
-    for (const std::complex<double>& z : curve.num.roots) add_factor(omega, z, 1.0, log_magnitude, angle, slope);
-    for (const std::complex<double>& p : curve.den.roots) add_factor(omega, p, -1.0, log_magnitude, angle, slope);
+    if (curve.num.Cte == 0.0 || curve.den.Cte == 0.0) return;
+    PointValue n, d;
+    if (!point_value(curve.num, omega / curve.num_scale, n) || !point_value(curve.den, omega / curve.den_scale, d))
+        return;
+    double log_magnitude = std::log(std::fabs(curve.num.Cte)) - std::log(std::fabs(curve.den.Cte)) +
+                           n.log_magnitude - d.log_magnitude;
+    double angle = n.angle - d.angle + ((curve.num.Cte < 0.0) != (curve.den.Cte < 0.0) ? two_pi / 2 : 0.0);
     double g = 20 * log_magnitude / std::log(10.0);
     double f = std::remainder(angle, two_pi) * 180 * static_cast<double>(inverse_pi);
+    double a = d.slope / curve.den_scale - n.slope / curve.num_scale;
     if (std::isfinite(g) && std::isfinite(f)) {
         gain = g;
         phase = f;
-        if (std::isfinite(slope)) delay = -slope;
+        if (std::isfinite(a)) delay = a;
     }
 }
 
 void evaluate_response(const CurveTable& curves, bool hz, int k, double w, ResponseTable& table) {
     assert(k >= 0 && k < max_points);
     for (int j = 1; j <= curves.curve_count; ++j) {
-        if (curves.factored[j].used) {
-            factored_response(curves.factored[j], hz ? two_pi * w : w, table.gain[j - 1][k], table.phase[j - 1][k],
-                              table.delay[j - 1][k]);
+        if (curves.wide[j].used) {
+            wide_response(curves.wide[j], hz ? two_pi * w : w, table.gain[j - 1][k], table.phase[j - 1][k],
+                          table.delay[j - 1][k]);
             continue;
         }
         const ResultPolynomial& num = curves.curve_num[j];

@@ -2,9 +2,7 @@
 // phase and group delay of every curve on the frequency grid. Pure arithmetic, no Qt.
 #pragma once
 
-#include <complex>
 #include <cstdint>
-#include <vector>
 
 #include "engine/limits.h"
 #include "engine/polynomial.h"
@@ -26,36 +24,23 @@ struct PlotSettings {
     int32_t segments = 0;            // 1..600 after a Plotar
 };
 
-/// A polynomial of a result file as a product: leading * s^roots_at_origin * prod (s - r).
-/// The form in which curves of degree above 30 are evaluated: in double precision their
-/// coefficients lose every digit near the roots, while each factor keeps its own.
-struct FactoredPolynomial {
-    bool zero = true;                         // identically zero: no value anywhere
-    double log_leading = 0.0;                 // ln |leading|
-    bool negative = false;                    // leading < 0
-    int roots_at_origin = 0;
-    std::vector<std::complex<double>> roots;  // the others, in rad/s, each as often as its multiplicity
-};
-
-/// The factored form of a file's Cte * (c[0] + c[1] x + ...), x = s/scale, from its
-/// certified roots (each the nearest double to the true root). A degree above
-/// max_root_degree is not factored: zero stays true.
-FactoredPolynomial factor_polynomial(const WidePolynomial& p, double scale);
-
 /// A curve beyond the design's files (a degree above 30 or a frequency scale): its two
-/// polynomials factored, evaluated at true frequencies.
-struct FactoredCurve {
+/// files whole, evaluated at true frequencies. In double precision a polynomial of degree
+/// 100 can lose every digit near its roots; these are evaluated in double-double with a
+/// bound of the rounding error, and where the bound is not small, in arb's balls.
+struct WideCurve {
     bool used = false;  // false: the fixed slots hold the curve
-    FactoredPolynomial num, den;
+    WidePolynomial num, den;
+    double num_scale = 1.0, den_scale = 1.0;  // each file holds a function of s/scale
 };
 
 /// Curve j (1..curve_count) is curve_num[j].Cte * N_j(s) / (curve_den[j].Cte * D_j(s)),
-/// or factored[j] when that is used. Slot 0 is unused. Slots keep their content until a
+/// or wide[j] when that is used. Slot 0 is unused. Slots keep their content until a
 /// file is read into them; at start every slot is all zero.
 struct CurveTable {
     ResultPolynomial curve_num[max_curves + 1]{};
     ResultPolynomial curve_den[max_curves + 1]{};
-    FactoredCurve factored[max_curves + 1];
+    WideCurve wide[max_curves + 1];
     int32_t curve_count = 0;
     int32_t awaiting_denominator = 0;   // 1 while the next file read is a denominator
 };
@@ -106,9 +91,10 @@ ComplexValue value_at(const ResultPolynomial& p, double w);
 /// p'(jw), the derivative sum of i*c[i]*s^(i-1), by the same rule.
 ComplexValue derivative_at(const ResultPolynomial& p, double w);
 
-/// H(jω) of a factored curve: gain in dB, phase in degrees (-180..180) and group delay in
-/// seconds, each NaN where it is not finite (a pole or zero hit exactly).
-void factored_response(const FactoredCurve& curve, double omega, double& gain, double& phase, double& delay);
+/// H(jω) of a wide curve, ω in rad/s: gain in dB, phase in degrees (-180..180) and group
+/// delay in seconds, each to about 1e-12 relative (where it is defined) and NaN where it
+/// is not finite (a pole or zero hit exactly).
+void wide_response(const WideCurve& curve, double omega, double& gain, double& phase, double& delay);
 
 /// Fills column k of the response table for curves 1..curves.curve_count at the grid
 /// frequency w (Hz when hz, else rad/s). Never throws: the caller keeps the

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -57,53 +58,87 @@ bool ten_digits_right(double printed, double value) {
     return std::fabs(printed - value) <= 0.5 * unit * (1 + 1e-6);
 }
 
-TEST(CliHighDegree, LadderPolesAreRealDistinctAndRightToEveryDigit) {
+// The roots of a file by mpmath at 60 digits, from its coefficients as exact fractions,
+// one "re im" line per root; empty when python3 with mpmath is not there.
+std::vector<std::pair<double, double>> mpmath_roots(const std::string& file) {
+    std::string script =
+        "import sys, mpmath\nfrom fractions import Fraction\nmpmath.mp.dps = 60\n"
+        "w = open(sys.argv[1]).read().split()\nd = int(w[0])\n"
+        "c = [Fraction(float(x)) for x in w[1:d + 2]]\n"
+        "c = [mpmath.mpf(x.numerator) / x.denominator for x in reversed(c)]\n"
+        "for z in mpmath.polyroots(c, maxsteps=400, extraprec=400): print(mpmath.nstr(z.real, 30), mpmath.nstr(z.imag, 30))\n";
+    std::string command = "python3 -c " + shell_quoted(script) + " " + shell_quoted(file) + " 2>/dev/null";
+    std::vector<std::pair<double, double>> roots;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return roots;
+    double re, im;
+    while (std::fscanf(pipe, "%lf %lf", &re, &im) == 2) roots.emplace_back(re, im);
+    pclose(pipe);
+    return roots;
+}
+
+TEST(CliHighDegree, LadderPolesAgainstTheirClosedForm) {
+    // The example's 23 sections with a 1-ohm load: -4 sin^2(k pi / 48), k = 1..23, through
+    // the design's elimination (12 decimals). Open ladders through the exact path: up to 40
+    // sections every pole is real and every printed digit is the closed form's; from about
+    // 50 on, the doubles of the file cannot hold the poles (mpmath finds the same complex
+    // roots of the file), so there the count and the other readers are checked.
     struct Case {
         int sections;
-        bool exact;
-    } cases[] = {{23, false}, {100, true}, {400, true}};
+        bool example, exact_digits, readers;
+    } cases[] = {{23, true, false, false}, {40, false, true, false}, {100, false, false, true}, {400, false, false, true}};
     for (const Case& c : cases) {
         ScratchDir dir;
-        std::string net = dir.write("escada.net", open_ladder(c.sections));
+        std::string net = c.example ? dir.write("escada.net", read_file(quorvat::testing::source_path("examples/ladder25.net")))
+                                    : dir.write("escada.net", open_ladder(c.sections));
         std::string variable = std::to_string(c.sections + 1);
-        Outcome run = run_cli(dir, std::string("analisar ") + (c.exact ? "--exato --variaveis " + variable + " " : "") +
+        Outcome run = run_cli(dir, std::string("analisar ") + (c.example ? "" : "--exato --variaveis " + variable + " ") +
                                        shell_quoted(net));
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         std::string numerator = dir.file("escada.n" + variable);
-        Outcome roots = run_cli(dir, "raizes " + shell_quoted(numerator));
-        ASSERT_EQ(roots.status, 0) << roots.err;
-        Listed poles = listed(roots.out, "Polos");
-        EXPECT_EQ(poles.pairs, 0) << c.sections;
-        EXPECT_EQ(poles.repeated, 0) << c.sections;
-        ASSERT_EQ(poles.real.size(), static_cast<std::size_t>(c.sections)) << roots.out;
-        // The closed form rounded to the file's doubles: 1e-9 relative on the design's
-        // 12 decimals, every digit on the exact files (degree 400 still within 1e-9).
-        for (int k = 1; k <= c.sections; ++k) {
-            double t = std::sin((2 * k - 1) * pi / (2 * (2 * c.sections + 1)));
-            double pole = -4 * t * t, printed = poles.real[static_cast<std::size_t>(k - 1)];
-            if (c.exact && c.sections <= 100)
-                EXPECT_TRUE(ten_digits_right(printed, pole)) << c.sections << " k=" << k << ": " << printed << " " << pole;
-            else
-                EXPECT_NEAR(printed, pole, 1e-9 * std::fabs(pole)) << c.sections << " k=" << k;
+        if (c.sections <= 100) {
+            Outcome roots = run_cli(dir, "raizes " + shell_quoted(numerator));
+            ASSERT_EQ(roots.status, 0) << roots.err;
+            EXPECT_NE(roots.out.find("Polos: " + std::to_string(c.sections) + "\n"), std::string::npos);
+            Listed poles = listed(roots.out, "Polos");
+            EXPECT_EQ(poles.repeated, 0) << c.sections;
+            if (c.sections <= 40) {
+                EXPECT_EQ(poles.pairs, 0) << c.sections;
+                ASSERT_EQ(poles.real.size(), static_cast<std::size_t>(c.sections)) << roots.out;
+                for (int k = 1; k <= c.sections; ++k) {
+                    double t = c.example ? std::sin(k * pi / 48) : std::sin((2 * k - 1) * pi / (2 * (2 * c.sections + 1)));
+                    double pole = -4 * t * t, printed = poles.real[static_cast<std::size_t>(k - 1)];
+                    if (c.exact_digits)
+                        EXPECT_TRUE(ten_digits_right(printed, pole)) << c.sections << " k=" << k << ": " << printed;
+                    else
+                        EXPECT_NEAR(printed, pole, 1e-9 * std::fabs(pole)) << c.sections << " k=" << k;
+                }
+            }
         }
-        // The other readers take the same files whole.
+        if (!c.readers) continue;
         Outcome json = run_cli(dir, "exportar --formato json " + shell_quoted(numerator));
         ASSERT_EQ(json.status, 0) << json.err;
         EXPECT_NE(json.out.find("\"grau\": " + std::to_string(c.sections)), std::string::npos);
         Outcome plot = run_cli(dir, "plotar --csv " + shell_quoted(dir.file("p.csv")) + " " + shell_quoted(numerator));
         EXPECT_EQ(plot.status, 0) << plot.out << plot.err;
         EXPECT_NE(plot.out.find("Lidas 1 funções"), std::string::npos) << plot.out;
+        EXPECT_EQ(read_file(dir.file("p.csv")).find("nan"), std::string::npos);
         if (c.sections <= 100) {
             Outcome time = run_cli(dir, "tempo " + shell_quoted(numerator));
             EXPECT_EQ(time.status, 0) << time.err;
+            EXPECT_NE(time.out.find("x" + variable + "(t) = "), std::string::npos) << time.out;
         }
     }
 }
 
 TEST(CliHighDegree, ButterworthPolesToEveryPrintedDigit) {
+    // The file's poles differ from the ideal ones by up to 1.4e-6 (its coefficients are
+    // doubles); every printed digit must be that of the file's own roots.
     ScratchDir dir;
     std::string net = dir.write("b.net", read_file(quorvat::testing::source_path("examples/butterworth25.net")));
     ASSERT_EQ(run_cli(dir, "analisar --exato " + shell_quoted(net)).status, 0);
+    std::vector<std::pair<double, double>> exact = mpmath_roots(dir.file("b.d13"));
+    if (exact.empty()) GTEST_SKIP() << "python3 with mpmath is not available";
     Outcome roots = run_cli(dir, "raizes " + shell_quoted(dir.file("b.n13")));
     ASSERT_EQ(roots.status, 0) << roots.err;
     std::istringstream in(roots.out.substr(roots.out.find("Polos: 25")));
@@ -112,26 +147,21 @@ TEST(CliHighDegree, ButterworthPolesToEveryPrintedDigit) {
     int checked = 0;
     while (std::getline(in, line)) {
         double re = 0, im = 0;
-        if (std::sscanf(line.c_str(), " %lf ± %lfj", &re, &im) != 2) {
-            EXPECT_TRUE(ten_digits_right(std::stod(line), -1.0)) << line;
-            continue;
-        }
-        // The closed-form upper pole nearest to the printed one.
+        if (std::sscanf(line.c_str(), " %lf ± %lfj", &re, &im) != 2) re = std::stod(line);
+        const std::pair<double, double>* nearest = &exact[0];
+        for (const auto& z : exact)
+            if (std::hypot(z.first - re, z.second - im) < std::hypot(nearest->first - re, nearest->second - im)) nearest = &z;
+        EXPECT_TRUE(ten_digits_right(re, nearest->first)) << line << " " << nearest->first;
+        if (im != 0) EXPECT_TRUE(ten_digits_right(im, nearest->second)) << line << " " << nearest->second;
         ++checked;
-        int k = 1;
-        for (int j = 2; j <= 12; ++j)
-            if (std::fabs(std::cos((2 * j - 1) * pi / 50) - im) < std::fabs(std::cos((2 * k - 1) * pi / 50) - im)) k = j;
-        double angle = (2 * k - 1) * pi / 50;
-        EXPECT_TRUE(ten_digits_right(re, -std::sin(angle))) << line;
-        EXPECT_TRUE(ten_digits_right(im, std::cos(angle))) << line;
     }
-    EXPECT_EQ(checked, 12) << roots.out;
+    EXPECT_EQ(checked, 13) << roots.out;
 }
 
 TEST(CliHighDegree, ScaleLineIsReadAndUndone) {
     // 1 / (x + 1) with x = s/1000: a pole at -1000 rad/s and a gain of 1000.
     ScratchDir dir;
-    dir.write("f.n1", "0\n1\n1\n");
+    dir.write("f.n1", "0\n1\n1\nescala 1000\n");
     dir.write("f.d1", "1\n1\n1\n1\nescala 1000\n");
     Outcome roots = run_cli(dir, "raizes f.n1");
     ASSERT_EQ(roots.status, 0) << roots.err;
@@ -141,9 +171,9 @@ TEST(CliHighDegree, ScaleLineIsReadAndUndone) {
     Outcome py = run_cli(dir, "exportar --formato python f.n1");
     EXPECT_NE(py.out.find("Escala desfeita"), std::string::npos) << py.out;
     EXPECT_NE(py.out.find("\nb = [1000]\na = [1, 1000]\n"), std::string::npos) << py.out;
-    Outcome time = run_cli(dir, "tempo --tmax 0.001 f.n1");  // 1000 e^(-1000 t)
+    Outcome time = run_cli(dir, "tempo --tmax 0.001 f.n1");
     EXPECT_EQ(time.status, 0) << time.err;
-    EXPECT_NE(time.out.find("1000"), std::string::npos) << time.out;
+    EXPECT_NE(time.out.find("x1(t) = 1000·e^(-1000·t)"), std::string::npos) << time.out;
     // A scale that is not a positive number makes the file invalid; degree beyond the guard.
     dir.write("g.n1", "0\n1\n1\nescala -2\n");
     dir.write("g.d1", "40001\n");
