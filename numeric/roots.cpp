@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <utility>
+#include <tuple>
 
 #include "certified/certified_roots.h"
 #include "engine/c_locale.h"
@@ -61,14 +61,14 @@ Side roots_of(const WidePolynomial& p, double scale, slong prec) {
         return side;
     }
     side.roots = certified_polynomial_roots(p, scale, prec);
-    // By modulus (to 10 digits, so that roots of one modulus keep their order), then the
-    // upper root of a pair first.
+    // By modulus (to 10 digits, so that roots of one modulus sort by the rest), then the
+    // upper root of a pair first, then from the left.
     auto key = [](const CertifiedRoot& r) {
         double re = arf_get_d(arb_midref(acb_realref(r.value.get())), ARF_RND_NEAR);
         double im = arf_get_d(arb_midref(acb_imagref(r.value.get())), ARF_RND_NEAR);
         double log_modulus = std::log(std::hypot(re, im));
         if (!std::isfinite(log_modulus)) log_modulus = log_modulus > 0 ? 1e5 : -1e5;  // beyond the doubles
-        return std::make_pair(std::llround(log_modulus * 1e10), -im);
+        return std::make_tuple(std::llround(log_modulus * 1e10), -im, re);
     };
     std::stable_sort(side.roots.roots.begin(), side.roots.roots.end(),
                      [&](const CertifiedRoot& a, const CertifiedRoot& b) { return key(a) < key(b); });
