@@ -111,7 +111,7 @@ bool double_double_value(const WidePolynomial& p, double x, PointValue& out) {
         return false;
     out.log_magnitude = std::log(magnitude);
     out.angle = std::atan2(j, r);
-    out.slope = (sr * r + sj * j) / magnitude / magnitude;
+    out.slope = sr / magnitude * (r / magnitude) + sj / magnitude * (j / magnitude);  // no square overflows
     return true;
 }
 

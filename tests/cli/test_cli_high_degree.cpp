@@ -1,5 +1,6 @@
 // Result files of high degree through every reader (raizes, exportar, tempo, plotar), and
 // certified roots against circuits whose poles have a closed form.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -33,6 +34,14 @@ std::string open_ladder(int n) {
     return net;
 }
 
+// The number at the start of text (after blanks), independent of the locale.
+double number_at(const std::string& text, std::size_t from = 0) {
+    from = text.find_first_not_of(' ', from);
+    double value = NAN;
+    std::from_chars(text.data() + from, text.data() + text.size(), value);
+    return value;
+}
+
 struct Listed {
     std::vector<double> real;  // real roots as printed
     int pairs = 0, repeated = 0;
@@ -47,7 +56,7 @@ Listed listed(const std::string& report, const std::string& title) {
     while (std::getline(in, line) && line.rfind("  ", 0) == 0) {
         if (line.find("±") != std::string::npos) ++l.pairs;
         if (line.find("multiplicidade") != std::string::npos) ++l.repeated;
-        else if (line.find("±") == std::string::npos) l.real.push_back(std::stod(line));
+        else if (line.find("±") == std::string::npos) l.real.push_back(number_at(line));
     }
     return l;
 }
@@ -71,9 +80,13 @@ std::vector<std::pair<double, double>> mpmath_roots(const std::string& file) {
     std::vector<std::pair<double, double>> roots;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return roots;
-    double re, im;
-    while (std::fscanf(pipe, "%lf %lf", &re, &im) == 2) roots.emplace_back(re, im);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
     pclose(pipe);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        roots.emplace_back(number_at(line), number_at(line, line.find(' ')));
     return roots;
 }
 
@@ -146,13 +159,16 @@ TEST(CliHighDegree, ButterworthPolesToEveryPrintedDigit) {
     std::getline(in, line);
     int checked = 0;
     while (std::getline(in, line)) {
-        double re = 0, im = 0;
-        if (std::sscanf(line.c_str(), " %lf ± %lfj", &re, &im) != 2) re = std::stod(line);
+        double re = number_at(line), im = 0;
+        std::size_t pm = line.find("±");
+        if (pm != std::string::npos) im = number_at(line, pm + std::string("±").size());
         const std::pair<double, double>* nearest = &exact[0];
         for (const auto& z : exact)
             if (std::hypot(z.first - re, z.second - im) < std::hypot(nearest->first - re, nearest->second - im)) nearest = &z;
         EXPECT_TRUE(ten_digits_right(re, nearest->first)) << line << " " << nearest->first;
-        if (im != 0) EXPECT_TRUE(ten_digits_right(im, nearest->second)) << line << " " << nearest->second;
+        if (im != 0) {
+            EXPECT_TRUE(ten_digits_right(im, nearest->second)) << line << " " << nearest->second;
+        }
         ++checked;
     }
     EXPECT_EQ(checked, 13) << roots.out;
