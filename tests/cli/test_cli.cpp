@@ -160,7 +160,7 @@ TEST(CliFaults, FilesThatAreNotRegularOrTooLargeAreRefusedWithoutBlocking) {
     ASSERT_EQ(mkfifo(dir.file("fifo.n1").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", dir.file("zero.n1"));
     std::filesystem::create_directory(dir.file("pasta.n1"));
-    dir.write("grande.n1", std::string(2 * 1024 * 1024, ' '));
+    dir.write("grande.n1", std::string(2 * 1024 * 1024 + 1, ' '));  // beyond polynomial files of any degree
     const std::pair<const char*, const char*> files[] = {{"fifo.n1", "não é um arquivo comum"},
                                                          {"zero.n1", "não é um arquivo comum"},
                                                          {"pasta.n1", "não é um arquivo comum"},
