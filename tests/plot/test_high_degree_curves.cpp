@@ -117,6 +117,29 @@ TEST(HighDegreeCurves, EvaluationMatchesArbOnTheExactCoefficients) {
     }
 }
 
+TEST(HighDegreeCurves, ScaleLineRoundTrip) {
+    // The writer's "escala %.17g" after Cte reads back as the same double; text after Cte
+    // that is not a scale line stays unread, as the design's reader leaves it.
+    WidePolynomial p = ladder_denominator(35);
+    for (double w : {0.1, 1.0 / 3.0, 1e-300, 6.02214076e23, 4.9e-324, 1.7976931348623157e308}) {
+        std::string text = file_text(p, w);
+        Scanner in(text);
+        PolynomialFile read;
+        RecordingLog log;
+        ASSERT_TRUE(poly_read_any_degree(in, read, log)) << w;
+        EXPECT_EQ(read.scale, w);
+        EXPECT_EQ(read.p.c, p.c);
+    }
+    for (const char* tail : {"", "\nx\n", "\nescalas 3\n"}) {
+        std::string text = file_text(p) + tail;
+        Scanner in(text);
+        PolynomialFile read;
+        RecordingLog log;
+        ASSERT_TRUE(poly_read_any_degree(in, read, log)) << tail;
+        EXPECT_EQ(read.scale, 1.0) << tail;
+    }
+}
+
 TEST(HighDegreeCurves, PlotarReadsEveryDegreeUpToTheGuardAndTheScale) {
     ScratchDir dir;
     WidePolynomial one;
