@@ -116,7 +116,8 @@ bool double_double_value(const WidePolynomial& p, double x, PointValue& out) {
 }
 
 // The same in arb's balls, the precision doubling until each is known to 50 bits; false
-// where p(jx) is 0 or the precision would pass 16384 bits.
+// where p(jx) is 0 or the precision would pass 16384 bits or 8e6 bits over all the
+// coefficients (a file of degree 40,000 gets one try at 128 bits, about 4 ms a point).
 bool arb_value(const WidePolynomial& p, double x, PointValue& out) {
     AcbPoly poly, derivative;
     AcbNumber s, v, d, t;
@@ -127,7 +128,8 @@ bool arb_value(const WidePolynomial& p, double x, PointValue& out) {
     acb_poly_derivative(derivative.get(), poly.get(), 64);  // exact: small integer multiples
     acb_zero(s.get());
     arb_set_d(acb_imagref(s.get()), x);
-    for (slong prec = 128; prec <= 16384; prec *= 2) {
+    const double coefficients = static_cast<double>(p.c.size());
+    for (slong prec = 128; prec <= 16384 && (prec == 128 || coefficients * prec <= 8e6); prec *= 2) {
         acb_poly_evaluate(v.get(), poly.get(), s.get(), prec);
         acb_poly_evaluate(d.get(), derivative.get(), s.get(), prec);
         if (acb_rel_accuracy_bits(v.get()) < 50) continue;
