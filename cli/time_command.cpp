@@ -164,7 +164,7 @@ int parse_flags(const Arguments& args, TimeFlags& flags, std::ostream& err) {
     return 0;
 }
 
-bool read_file(const std::string& path, ResultPolynomial& p, std::ostream& err) {
+bool read_file(const std::string& path, PolynomialFile& p, std::ostream& err) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
@@ -175,8 +175,7 @@ bool read_file(const std::string& path, ResultPolynomial& p, std::ostream& err) 
     std::string content = text.str();
     Scanner scanner(content);
     ErrorLog log(err);
-    p = ResultPolynomial{};
-    if (!poly_read(scanner, p, log)) {
+    if (!poly_read_any_degree(scanner, p, log)) {
         err << "Arquivo " << to_utf8(path) << " inválido.\n";
         return false;
     }
@@ -330,7 +329,7 @@ int time_command(const Arguments& args, std::ostream& out, std::ostream& err, Ti
         std::string number = variable_number(numerator);
         pair.name = flags.name + number;
         pair.unit = flags.unit_given ? flags.unit : variable_unit(numerator, number);
-        ResultPolynomial n, d;
+        PolynomialFile n, d;
         try {
             if (!read_file(numerator, n, err) || !read_file(*denominator, d, err)) return 1;
         } catch (const FloatingPointFault& fault) {
@@ -338,7 +337,11 @@ int time_command(const Arguments& args, std::ostream& out, std::ostream& err, Ti
             return 1;
         }
         std::string error;
-        pair.transform = InverseLaplace::create(n, d, error);
+        if (n.scale != d.scale) {
+            err << "quorvat-cli tempo: " << to_utf8(numerator) << ": numerador e denominador com escalas de frequência diferentes\n";
+            return 1;
+        }
+        pair.transform = InverseLaplace::create(n.p, d.p, n.scale, error);
         if (!pair.transform) {
             err << "quorvat-cli tempo: " << to_utf8(numerator) << ": " << error << "\n";
             return 1;
