@@ -11,6 +11,27 @@ std::vector<std::string> import_note_lines(const ImportResult& result) {
     return lines;
 }
 
+std::vector<std::string> import_header_list_lines(const ImportResult& result) {
+    std::vector<std::string> lines;
+    std::string group;  // the caption of the list being read, without "* " and ":"
+    const std::string& text = result.netlist;
+    std::size_t start = text.find('\n');  // the title line is not a comment
+    while (start != std::string::npos && start + 1 < text.size()) {
+        ++start;
+        std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line(text.data() + start, end - start);
+        start = end < text.size() ? end : std::string::npos;
+        if (line.empty() || line[0] != '*') break;  // the elements follow the header
+        if (line.substr(0, 4) == "*   " && !group.empty())
+            lines.push_back("Importação: " + group + ": " + std::string(line.substr(4)));
+        else if (line.size() > 3 && line.back() == ':')
+            group = std::string(line.substr(2, line.size() - 3));
+        else
+            group.clear();
+    }
+    return lines;
+}
+
 std::vector<std::string> import_refusal_lines(const ImportResult& result, const std::string& path) {
     std::vector<std::string> lines{"Deck SPICE " + path + " recusado:"};
     for (const std::string& refusal : result.refusals) lines.push_back("  " + refusal);

@@ -15,6 +15,11 @@ namespace quorvat::spice {
 /// note and "Importação: aviso: WARNING" for each warning.
 std::vector<std::string> import_note_lines(const ImportResult& result);
 
+/// The lists of the imported netlist's header (the names changed, the nodes made for
+/// the sensed currents) as log lines: "Importação: Nomes trocados (deck -> netlist):
+/// XU1 -> OXU1", one per item; the analysis of the netlist does not echo its comments.
+std::vector<std::string> import_header_list_lines(const ImportResult& result);
+
 /// The lines of a refused import: "Deck SPICE PATH recusado:", then each refusal (with its
 /// line number and text) indented by two spaces.
 std::vector<std::string> import_refusal_lines(const ImportResult& result, const std::string& path);

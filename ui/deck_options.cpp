@@ -27,7 +27,7 @@ TDeckOptions::TDeckOptions(QWidget* parent) : QDialog(parent) {
 
     auto* sources = named(new QGroupBox(QStringLiteral("Fontes independentes"), this), "GBfontes");
     RBescritas = named(new QRadioButton(QStringLiteral("Como &escritas (AC: impulso; só DC: degrau)")), "RBescritas");
-    RBimpulsos = named(new QRadioButton(QStringLiteral("Todas &impulsos")), "RBimpulsos");
+    RBimpulsos = named(new QRadioButton(QStringLiteral("Todas im&pulsos")), "RBimpulsos");
     RBdegraus = named(new QRadioButton(QStringLiteral("Todas &degraus")), "RBdegraus");
     auto* source_column = new QVBoxLayout(sources);
     for (QRadioButton* button : {RBescritas, RBimpulsos, RBdegraus}) source_column->addWidget(button);

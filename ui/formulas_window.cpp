@@ -162,7 +162,7 @@ void TFormulas::Button1Click() {
     namespace sym = quorvat::symbolic;
     if (!ready_) return;
     quorvat::CLocaleScope c_numbers;
-    const EngineTables& tables = shell_.tables();
+    const quorvat::EngineTables& tables = shell_.tables();
 
     sym::SymbolChoice choice;
     if (!RBtodos->isChecked()) {

@@ -135,6 +135,7 @@ bool TForm1::import_if_deck(const std::string& path) {
         return false;
     }
     host.log({});
+    for (const std::string& line : quorvat::spice::import_header_list_lines(imported)) host.log(line);
     for (const std::string& line : quorvat::spice::import_note_lines(imported)) host.log(line);
     host.supply_netlist(std::move(imported.netlist));
     return true;

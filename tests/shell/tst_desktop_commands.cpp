@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QtTest>
 
 #include "shell_testing.h"
@@ -25,9 +27,8 @@ namespace {
 // Runs Abrir on path with the deck question answered by options; Aplicar at the pause.
 QStringList open_and_apply(Shell& shell, const std::string& path, const spice::ImportOptions& options) {
     script_netlist_dialog(shell, path);
-    auto question = std::make_unique<ScriptedDeckOptionsQuestion>();
-    question->options = options;
-    shell.form1().set_deck_question(std::move(question));
+    shell.form1().set_deck_question(std::make_unique<ScriptedDeckOptionsQuestion>());
+    shell.form1().DeckOptions1().options = options;
     const qsizetype first = shell.form1().log_lines().size();
     PauseAnswer answer(shell, press_aplicar);
     shell.form1().Abrir1Click();
@@ -54,11 +55,12 @@ void TestDesktopCommands::deck_opens_through_abrir() {
     options.op_amps.push_back({"opamp", "3", "2", "1"});
     QStringList log = open_and_apply(shell, deck, options);
     // The import's notes first, then the run on the imported netlist and its results.
-    QVERIFY2(log.filter(QRegularExpression(QStringLiteral("^Importação: .*XU1 -> OXU1"))).size() == 1,
+    QVERIFY2(log.contains(QStringLiteral("Importação: Nomes trocados (deck -> netlist): XU1 -> OXU1")),
              qPrintable(log.join('\n')));
+    QVERIFY(log.contains(QStringLiteral("Importação: linha 18: .ac dec 20 10 100k (ignorado: não descreve o circuito)")));
     QVERIFY(log.indexOf(QRegularExpression(QStringLiteral("^Importação: "))) <
             log.indexOf(QString::fromStdString("Lendo netlist " + deck + ":")));
-    QVERIFY(log.contains(QStringLiteral("OXU1 out 0 b out")) || log.join('\n').contains(QStringLiteral("OXU1")));
+    QVERIFY(log.contains(QStringLiteral("OXU1 out 0 b out")));
     QCOMPARE(log.last(), QStringLiteral("Análise terminada com sucesso."));
     QVERIFY(std::filesystem::exists(dir.file("sallen_key.n4")));
     QVERIFY(shell.form1().Frmulas1->isEnabled());
@@ -140,7 +142,7 @@ void TestDesktopCommands::formulas_of_the_sallen_key() {
          "verificado"},
         {formulas.RBexceto, "R1, r2", nullptr,
          "Símbolos: V1 C1 C2\n\nV(out) = N(s)/D(s)   (variável 4)\n  N(s) = V1\n"
-         "  D(s) = 100000000*C1*C2*s^2\n       + 20000*C2*s\n       + 1\n",
+         "  D(s) = C1*C2*s^2\n       + 2*C2*s\n       + 1\n",
          "verificado"},
         {formulas.RBsomente, "R9", nullptr, "", "Elemento sem valor ou inexistente: R9"},
         {formulas.RBtodos, "", "1.5", "", "Tolerância inválida: use um número de 0 a menos de 1, por exemplo 0.01."},
