@@ -98,9 +98,7 @@ TForm4::TForm4(quorvat::LogSink& log, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Button1);
     buttons->addWidget(Button2);
-    auto* time_row = new QHBoxLayout;
-    time_row->addStretch(1);
-    time_row->addWidget(Button3);
+    buttons->addWidget(Button3);
     auto* column = new QVBoxLayout;
     column->setSpacing(4);
     column->addLayout(settings);
@@ -113,7 +111,6 @@ TForm4::TForm4(quorvat::LogSink& log, QWidget* parent)
     column->addWidget(Label10);
     column->addStretch(1);
     column->addLayout(buttons);
-    column->addLayout(time_row);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->setSpacing(10);

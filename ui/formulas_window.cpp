@@ -102,13 +102,14 @@ TFormulas::TFormulas(quorvat::Shell& shell) : QWidget(nullptr, Qt::Window), shel
     choices->addWidget(RBsomente, 0, 2);
     choices->addWidget(RBexceto, 0, 3);
     choices->addWidget(names_caption, 1, 0);
-    choices->addWidget(Eelementos, 1, 1, 1, 3);
+    choices->addWidget(Eelementos, 1, 1, 1, 4);
+    choices->setColumnStretch(4, 1);
     auto* approximation = new QHBoxLayout;
     approximation->addWidget(CBaproximar);
     approximation->addWidget(Etolerancia);
     approximation->addStretch(1);
     approximation->addWidget(Button1);
-    choices->addLayout(approximation, 2, 0, 1, 4);
+    choices->addLayout(approximation, 2, 0, 1, 5);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Lsituacao, 1);
     buttons->addWidget(Button2);

@@ -180,7 +180,10 @@ void TForm1::Grfico1Click() {
 void TForm1::Frmulas1Click() {
     quorvat::run_command([this] {
         if (!Frmulas1->isEnabled()) return;
-        quorvat::show_window(shell_.formulas());
+        TFormulas& formulas = shell_.formulas();
+        quorvat::show_window(formulas);
+        // Opened on a fresh result, it shows the functions at once with its settings.
+        if (formulas.text_form().empty()) formulas.Button1Click();
     });
 }
 

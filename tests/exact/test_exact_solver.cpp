@@ -183,7 +183,7 @@ TEST(ExactReference, TheRunKeepsRecomputesOrReplaces) {
     // A system singular in exact arithmetic keeps the whole line, and nothing follows it.
     Analysis singular(dir, "t\nV1 1 0 1 DEGRAU\nV2 1 0 2 DEGRAU\n");
     ASSERT_FALSE(singular.ok);
-    EXPECT_TRUE(singular.logged("Coluna 3 nula encontrada no cálculo da variável 1. Circuito sem solução."))
+    EXPECT_TRUE(singular.logged("Coluna 2 nula encontrada no cálculo da variável 1. Circuito sem solução."))
         << singular.host.text();
     EXPECT_FALSE(singular.logged_prefix("A eliminação em ponto flutuante falhou"));
 

@@ -127,6 +127,10 @@ void TestDesktopCommands::formulas_of_the_sallen_key() {
     QVERIFY(shell.form1().Frmulas1->isEnabled());
     shell.form1().Frmulas1->trigger();
     QVERIFY(formulas.isVisible());
+    // Every variable at once, with the check's verdict.
+    QVERIFY(formulas.text_form().find("V(out) = N(s)/D(s)   (variável 4)") != std::string::npos);
+    QVERIFY(formulas.text_form().find("(variável 1)") != std::string::npos);
+    QCOMPARE(formulas.Lsituacao->text(), QStringLiteral("verificado"));
 
     struct Case {
         QRadioButton* mode;
