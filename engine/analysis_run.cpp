@@ -70,6 +70,8 @@ public:
     bool wait_for_options(const std::vector<std::string>& names, NumericOptions& numbers) override {
         return host_.wait_for_options(names, numbers);
     }
+    std::vector<int32_t> variables_to_solve(int32_t count) override { return host_.variables_to_solve(count); }
+    double frequency_scale() override { return host_.frequency_scale(); }
     bool selected(int variable) override { return host_.selected(variable); }
     void set_results_listable(bool enabled) override { host_.set_results_listable(enabled); }
     void enable_variables_menu() override { host_.enable_variables_menu(); }
