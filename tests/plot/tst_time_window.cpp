@@ -5,6 +5,8 @@
 #include <cmath>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -45,6 +47,9 @@ private slots:
         using quorvat::testing::polynomial_file;
         const std::string n = dir.write("rlc.n3", polynomial_file(polynomial({1.0, 0.7, 0.2})));
         const std::string d = dir.write("rlc.d3", polynomial_file(polynomial({0.0, 1.0, 1.0, 1.0})));
+        // A FIFO where the netlist of the same name would be is never opened: the unit
+        // is left out instead of the window hanging on it.
+        QCOMPARE(mkfifo(dir.file("rlc.net").c_str(), 0600), 0);
         RecordingLog log;
         TForm4 form4(log);
         form4.Memo1->setPlainText(QString::fromStdString("* comentário\n" + n + "\n" + d + "\n"));
@@ -104,6 +109,14 @@ private slots:
         const std::string csv = quorvat::testing::read_file(dir.file("rlc_tempo.csv"));
         QVERIFY(csv.rfind("t," + n + "\n6.25,", 0) == 0);
         QCOMPARE(std::count(csv.begin(), csv.end(), '\n'), 502L);
+        QVERIFY(window.curves().unit.empty());
+        // A file that cannot be written is named in the log, and nothing is left behind.
+        auto unwritable = std::make_unique<quorvat::ScriptedOpenDialog>();
+        unwritable->answer = dir.file("falta/rlc_tempo.csv");
+        window.set_save_dialog(std::move(unwritable));
+        window.Button3Click();
+        QVERIFY2(log.lines.back().rfind("Erro ao gravar o arquivo " + dir.file("falta/rlc_tempo.csv"), 0) == 0,
+                 log.lines.back().c_str());
     }
 
     void badListsAreRefused() {
