@@ -19,6 +19,12 @@ void WindowHost::log(std::string_view line) { shell_.form1().log().log(line); }
 
 std::string WindowHost::netlist_file_name() { return shell_.form1().OpenDialog1().file_name; }
 
+bool WindowHost::supplied_netlist(std::string& text) {
+    if (!supplied_) return false;
+    text = *supplied_;
+    return true;
+}
+
 bool WindowHost::checked(AnalysisOption option) {
     return shell_.form2().check_box(option)->isChecked();
 }

@@ -3,6 +3,9 @@
 // "Variáveis" and the plotter's proposed file name.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "engine/analysis_host.h"
 
 namespace quorvat {
@@ -30,6 +33,12 @@ public:
     void enable_variables_menu() override;
     void propose_plot_file(const std::string& file_name) override;
 
+    bool supplied_netlist(std::string& text) override;
+    /// The netlist that the next run reads instead of the chosen file (a SPICE deck
+    /// imported in memory); cleared after that run.
+    void supply_netlist(std::string text) { supplied_ = std::move(text); }
+    void clear_supplied_netlist() { supplied_.reset(); }
+
     /// True while a run waits at the options pause.
     bool waiting() const { return waiting_; }
     /// The main window is closing: a pause in progress ends as cancelled, so that the
@@ -40,6 +49,7 @@ private:
     Shell& shell_;
     bool waiting_ = false;
     bool ending_ = false;
+    std::optional<std::string> supplied_;
 };
 
 }  // namespace quorvat
