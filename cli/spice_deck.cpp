@@ -2,7 +2,15 @@
 
 #include <iostream>
 
+#include "oppoint/ngspice_solver.h"
+
 namespace quorvat::cli {
+
+spice::ImportOptions deck_import_options() {
+    spice::ImportOptions options;
+    options.operating_point = &oppoint::ngspice_solver();
+    return options;
+}
 
 int take_deck_flag(const Arguments& args, std::size_t& i, DeckFlags& flags, const std::string& command,
                    std::ostream& err) {
