@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include <sharedspice.h>
@@ -80,17 +81,26 @@ void NgspiceLibrary::print(const char* text) {
 
 void NgspiceLibrary::exited() { exited_ = true; }
 
-// The lines ngspice wrote to its standard error, without its "stderr " prefix; its
-// error messages are there.
-std::string NgspiceLibrary::errors_since(std::size_t first) const {
-    std::string message;
+// ngspice's message: the lines it wrote to its standard error (without its "stderr "
+// prefix) that say what went wrong, each once; the notes of its convergence aids
+// (gmin and source stepping) are left in the log when decisive_only.
+std::string NgspiceLibrary::errors_since(std::size_t first, bool decisive_only) const {
+    std::vector<std::string> all, decisive;
     for (std::size_t i = first; i < printed_.size(); ++i) {
         const std::string& line = printed_[i];
         if (line.rfind("stderr ", 0) != 0) continue;
-        std::string text = line.substr(7);
-        if (text.find_first_not_of(" \t") == std::string::npos) continue;
-        message += (message.empty() ? "" : "; ") + text;
+        std::size_t start = line.find_first_not_of(" \t", 7);
+        if (start == std::string::npos) continue;
+        std::string text = line.substr(start);
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+        if (std::find(all.begin(), all.end(), text) != all.end()) continue;
+        all.push_back(text);
+        bool decides = text.find("rror") != std::string::npos || text.find("aborted") != std::string::npos ||
+                       text.rfind("Warning: singular", 0) == 0 || text.rfind("doAnalyses", 0) == 0;
+        if (decides) decisive.push_back(text);
     }
+    std::string message;
+    for (const std::string& text : decisive.empty() || !decisive_only ? all : decisive) message += (message.empty() ? "" : " | ") + text;
     return message;
 }
 
@@ -109,11 +119,11 @@ bool NgspiceLibrary::load(const std::vector<std::string>& lines, std::string& er
     pointers.push_back(nullptr);
     int status = api_->circ(pointers.data());
     const char* plot = api_->current_plot();
-    std::string messages = errors_since(0);
+    std::string messages = errors_since(0, false);
     loaded_ = status == 0;
     // ngspice accepts a deck it could not make a circuit of, and says so on stderr.
     bool circuit = status == 0 && !exited_ && messages.find("rror") == std::string::npos;
-    if (!circuit) error = messages.empty() ? "o ngspice recusou o deck" : messages;
+    if (!circuit) error = "o ngspice recusou o deck" + (messages.empty() ? std::string() : ": " + messages);
     (void)plot;
     return circuit;
 }
@@ -125,7 +135,7 @@ bool NgspiceLibrary::command(const std::string& text, std::string& error) {
     std::string before = api_->current_plot() ? api_->current_plot() : "";
     std::string line = text;
     int status = api_->command(line.data());
-    std::string messages = errors_since(first);
+    std::string messages = errors_since(first, true);
     std::string after = api_->current_plot() ? api_->current_plot() : "";
     bool analysis = text.rfind("op", 0) == 0 || text.rfind("ac", 0) == 0;
     // An analysis that fails leaves no new plot behind.

@@ -39,7 +39,7 @@ public:
 
 private:
     NgspiceLibrary();
-    std::string errors_since(std::size_t first) const;
+    std::string errors_since(std::size_t first, bool decisive_only) const;
 
     struct Api;
     Api* api_ = nullptr;          // null when the library could not be opened
