@@ -95,8 +95,13 @@ void bipolar(Builder& b, std::size_t terminals) {
     double go = m * b.instance("go"), gx = m * b.instance("gx");
     double cpi = m * b.instance("cqbe"), cmu = m * b.instance("cqbc"), cbx = m * b.instance("cqbx");
     double csub = m * b.instance("cqsub"), cmcb = m * b.instance("cexbc");
+    // The substrate capacitance hangs from c' (vertical) or b' (lateral).
     double subs = 1.0;
-    if (csub != 0.0) subs = b.model("subs");
+    if (csub != 0.0) {
+        subs = b.model("subs");
+        if (subs != 1.0 && subs != -1.0)
+            b.refuse("o simulador não informa se o substrato é vertical ou lateral (SUBS)");
+    }
     if (b.failed()) return;
     int c = b.behind(0, rc / m, "ci", "rc");
     int base = gx != 0.0 ? b.internal("bi") : 1;

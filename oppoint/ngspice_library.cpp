@@ -107,6 +107,7 @@ std::string NgspiceLibrary::errors_since(std::size_t first, bool decisive_only) 
 bool NgspiceLibrary::load(const std::vector<std::string>& lines, std::string& error) {
     if (!usable(error)) return false;
     printed_.clear();
+    if (loaded_ && lines == loaded_lines_) return true;  // the same circuit stays
     if (loaded_) {
         api_->command(const_cast<char*>("destroy all"));
         api_->command(const_cast<char*>("remcirc"));
@@ -118,13 +119,12 @@ bool NgspiceLibrary::load(const std::vector<std::string>& lines, std::string& er
     for (std::string& line : deck) pointers.push_back(line.data());
     pointers.push_back(nullptr);
     int status = api_->circ(pointers.data());
-    const char* plot = api_->current_plot();
     std::string messages = errors_since(0, false);
     loaded_ = status == 0;
+    loaded_lines_ = lines;
     // ngspice accepts a deck it could not make a circuit of, and says so on stderr.
     bool circuit = status == 0 && !exited_ && messages.find("rror") == std::string::npos;
     if (!circuit) error = "o ngspice recusou o deck" + (messages.empty() ? std::string() : ": " + messages);
-    (void)plot;
     return circuit;
 }
 

@@ -18,8 +18,13 @@ public:
     /// stopped itself after a fatal error.
     bool usable(std::string& error) const;
 
-    /// Removes the previous circuit and loads these lines (title first; .end is added).
-    /// False with the simulator's message when it refuses them.
+    /// Removes the previous circuit and loads these lines (title first; .end is added);
+    /// the same lines as the loaded circuit's keep it. A second circuit in one process
+    /// has been seen to reach a different operating point now and then (ngspice's own
+    /// state), so the commands load one deck each and the tests compare within one load.
+    /// False with the simulator's message when it refuses them. ngspice keeps a deck's
+    /// .options as its own variables, which later decks of the same process inherit
+    /// (removing them with "unset" corrupts its memory): each command reads one deck.
     bool load(const std::vector<std::string>& lines, std::string& error);
     /// Runs one command; false with the simulator's message when it reports an error.
     bool command(const std::string& text, std::string& error);
@@ -47,6 +52,7 @@ private:
     bool exited_ = false;
     bool loaded_ = false;
     std::vector<std::string> printed_;
+    std::vector<std::string> loaded_lines_;
 };
 
 }  // namespace quorvat::oppoint
