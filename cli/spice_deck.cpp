@@ -2,9 +2,16 @@
 
 #include <iostream>
 
+#include "oppoint/ngspice_solver.h"
 #include "spice/import_report.h"
 
 namespace quorvat::cli {
+
+spice::ImportOptions deck_import_options() {
+    spice::ImportOptions options;
+    options.operating_point = &oppoint::ngspice_solver();
+    return options;
+}
 
 int take_deck_flag(const Arguments& args, std::size_t& i, DeckFlags& flags, const std::string& command,
                    std::ostream& err) {
