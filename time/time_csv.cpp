@@ -1,6 +1,5 @@
 #include "time/time_csv.h"
 
-#include <fstream>
 
 #include "time/number_text.h"
 
@@ -17,19 +16,17 @@ std::string csv_field(const std::string& name) {
 
 }  // namespace
 
-bool write_time_csv(const std::string& path, const std::vector<std::string>& names, const std::vector<double>& times,
-                    const std::vector<std::vector<double>>& columns) {
-    std::ofstream csv(path, std::ios::binary | std::ios::trunc);
-    csv << "t";
-    for (const std::string& name : names) csv << ',' << csv_field(name);
-    csv << '\n';
+std::string time_csv_text(const std::vector<std::string>& names, const std::vector<double>& times,
+                          const std::vector<std::vector<double>>& columns) {
+    std::string csv = "t";
+    for (const std::string& name : names) csv += ',' + csv_field(name);
+    csv += '\n';
     for (std::size_t i = 0; i < times.size(); ++i) {
-        csv << number_text(times[i], 17);
-        for (const std::vector<double>& column : columns) csv << ',' << number_text(column[i], 17);
-        csv << '\n';
+        csv += number_text(times[i], 17);
+        for (const std::vector<double>& column : columns) csv += ',' + number_text(column[i], 17);
+        csv += '\n';
     }
-    csv.flush();
-    return static_cast<bool>(csv);
+    return csv;
 }
 
 }  // namespace quorvat
