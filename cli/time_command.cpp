@@ -384,7 +384,7 @@ int time_command(const Arguments& args, std::ostream& out, std::ostream& err, Ti
             ResultSetLock same_run(numerator);  // both halves of one run, never of two
             if (!read_file(numerator, n, err) || !read_file(*denominator, d, err)) return 1;
         } catch (const FloatingPointFault& fault) {
-            err << fault.what() << "\n";
+            err << "quorvat-cli tempo: " << to_utf8(numerator) << ": " << fault.what() << "\n";
             return 1;
         }
         std::string error;
