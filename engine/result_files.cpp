@@ -236,6 +236,7 @@ ResultSetLock::ResultSetLock(const std::string& name) {
     SetLock lock(set.lock());
     if (!lock.held()) return;
     complete_interrupted_set(set);
+    remove_stale_temporaries(set);  // a live writer would hold the lock
     path_ = set.lock();
     fd_ = lock.release();
 }

@@ -34,10 +34,10 @@ bool write_files_all_or_nothing(const std::vector<PendingFile>& files, const std
                                 LogSink& log);
 
 /// Holds the lock of the set that the file name belongs to (by its base name) for its
-/// lifetime, after completing the renames of a writer that died among them. A reader
-/// holds it while it reads a numerator and its denominator, so that it never reads
-/// halves of two runs. Where no lock can be made (a folder that may not be written) it
-/// holds nothing and the reader reads as before.
+/// lifetime, after completing the renames of a writer that died among them and removing
+/// its temporaries. A reader holds it while it reads a numerator and its denominator, so
+/// that it never reads halves of two runs. Where no lock can be made (a folder that may
+/// not be written) it holds nothing and the reader reads as before.
 class ResultSetLock {
 public:
     explicit ResultSetLock(const std::string& name);

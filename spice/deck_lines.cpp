@@ -13,6 +13,7 @@ namespace {
 constexpr std::size_t max_file_bytes = 16u << 20;
 constexpr int max_include_depth = 16;
 constexpr std::size_t max_included_bytes = 64u << 20;  // all inclusions of one deck together
+constexpr int max_inclusions = 10000;  // files included by one deck, a file included twice counted twice
 const char* const included_too_large = "arquivos incluídos grandes demais (mais de 64 MiB ao todo)";
 
 bool is_blank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\f' || ch == '\v'; }
@@ -135,6 +136,10 @@ private:
             (std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : folder / name).lexically_normal();
         // Refused before reading once the budget is spent, or when the file's size alone
         // would spend it: a deck of many inclusions of one big file must not read it each time.
+        if (++inclusions_ > max_inclusions) {
+            diagnostics_.refuse(line, "inclusões demais (mais de " + std::to_string(max_inclusions) + " arquivos)");
+            return;
+        }
         std::error_code no_size;
         std::uintmax_t size = std::filesystem::file_size(path, no_size);
         if (included_bytes_ >= max_included_bytes ||
@@ -186,6 +191,7 @@ private:
     std::vector<Origin>& out_;
     bool in_control_ = false;
     std::size_t included_bytes_ = 0;
+    int inclusions_ = 0;
 };
 
 }  // namespace

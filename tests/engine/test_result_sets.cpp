@@ -78,17 +78,27 @@ TEST(ResultSets, RunKilledAmongItsRenamesIsCompletedByTheNextReaderOrWriter) {
         killed_run(base, pairs, "novo", renamed);
         EXPECT_FALSE(hidden_files(dir.path()).empty()) << renamed;  // what the kill left
         // Killed before its journal: the old set whole. After: the new set, once the next
-        // reader of "r" has passed.
+        // reader of "r" has passed, and nothing of the dead run left.
         { ResultSetLock reader(base + ".n1"); }
         const std::string whole = renamed == 0 ? "velho\n" : "novo\n";
         for (int k = 1; k <= pairs; ++k) {
             EXPECT_EQ(read_file(base + ".n" + std::to_string(k)), whole) << renamed;
             EXPECT_EQ(read_file(base + ".d" + std::to_string(k)), whole) << renamed;
         }
-        // The next writer of the set removes the temporaries the dead run left.
-        ASSERT_TRUE(write_files_all_or_nothing(set_of(base, 1, "terceiro"), "", log)) << log.text;
         EXPECT_EQ(hidden_files(dir.path()), std::vector<std::string>{}) << renamed;
     }
+    // A writer removes the temporaries of dead runs, of the older unnamed form too, and
+    // keeps those of a live process.
+    ScratchDir dir;
+    pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string live = ".quorvat-" + std::to_string(::getpid()) + "-0.tmp";
+    for (const std::string& name : {std::string(".r.quorvat-1-0.tmp"), ".quorvat-" + std::to_string(dead) + "-0.tmp", live})
+        testing::write_file(dir.file(name), "x");
+    Lines log;
+    ASSERT_TRUE(write_files_all_or_nothing(set_of(dir.file("r"), 1, "novo"), "", log));
+    EXPECT_EQ(hidden_files(dir.path()), std::vector<std::string>{live});
 }
 
 // Writers of one set with different contents in parallel; a reader under the lock only
