@@ -14,6 +14,9 @@ constexpr std::size_t max_file_bytes = 16u << 20;
 constexpr int max_include_depth = 16;
 constexpr std::size_t max_included_bytes = 64u << 20;  // all inclusions of one deck together
 constexpr int max_inclusions = 10000;  // files included by one deck, a file included twice counted twice
+// Lines of a deck with its inclusions: twice the elements an expansion may give, short of
+// the gigabyte that millions of statements would take.
+constexpr std::size_t max_deck_lines = 200000;
 const char* const included_too_large = "arquivos incluídos grandes demais (mais de 64 MiB ao todo)";
 
 bool is_blank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\f' || ch == '\v'; }
@@ -97,6 +100,7 @@ public:
     // Appends the lines to the output, following inclusions; false after .end.
     bool expand(const std::vector<Origin>& lines, const std::filesystem::path& folder, int depth) {
         for (const Origin& line : lines) {
+            if (full_) return true;
             std::string word = first_word(line.text);
             if (in_control_) {
                 if (word == ".endc") in_control_ = false;
@@ -118,6 +122,10 @@ public:
                 // otherwise the start of a section of a library file read whole
             } else if (word == ".endl") {
                 continue;
+            } else if (out_.size() >= max_deck_lines) {
+                full_ = true;
+                diagnostics_.refuse(line, "deck grande demais (mais de " + std::to_string(max_deck_lines) +
+                                              " linhas, inclusões somadas)");
             } else {
                 out_.push_back(line);
             }
@@ -192,6 +200,7 @@ private:
     bool in_control_ = false;
     std::size_t included_bytes_ = 0;
     int inclusions_ = 0;
+    bool full_ = false;  // the deck's lines reached their limit: nothing more is read
 };
 
 }  // namespace
