@@ -1,6 +1,8 @@
 #include "time/time_csv.h"
 
+#include <cstdio>
 
+#include "engine/result_files.h"
 #include "time/number_text.h"
 
 namespace quorvat {
@@ -13,6 +15,11 @@ std::string csv_field(const std::string& name) {
     for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
 }
+
+class SilentLog : public LogSink {
+public:
+    void log(std::string_view) override {}
+};
 
 }  // namespace
 
@@ -27,6 +34,19 @@ std::string time_csv_text(const std::vector<std::string>& names, const std::vect
         csv += '\n';
     }
     return csv;
+}
+
+bool write_time_csv(const std::string& path, const std::vector<std::string>& names, const std::vector<double>& times,
+                    const std::vector<std::vector<double>>& columns, LogSink& log) {
+    std::string text = time_csv_text(names, times, columns);
+    auto write = [&text](std::FILE* file) { return std::fwrite(text.data(), 1, text.size(), file) == text.size(); };
+    return write_files_all_or_nothing({PendingFile{path, write}}, std::string(), log);
+}
+
+bool write_time_csv(const std::string& path, const std::vector<std::string>& names, const std::vector<double>& times,
+                    const std::vector<std::vector<double>>& columns) {
+    SilentLog quiet;
+    return write_time_csv(path, names, times, columns, quiet);
 }
 
 }  // namespace quorvat
