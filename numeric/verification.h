@@ -26,10 +26,15 @@ struct VerificationReport {
     std::vector<VariableCheck> variables;
 };
 
-/// Checks num/den of variables 1..n against the exact results when the run computed
-/// them, else against the StampMatrix solved by complex LU. The floating-point flags are
-/// left as they were.
+/// Checks the results of the solved variables against the exact results when the run
+/// computed them, else against the circuit's system solved by complex LU (sparse for
+/// large circuits); exact results of a circuit beyond the elimination's tables are
+/// checked against that direct solution where it can be used. The floating-point flags
+/// are left as they were.
 VerificationReport verify_results(const EngineTables& tables);
+
+/// The check against the exact results (against_exact) or the direct complex solution.
+VerificationReport verify_results_against(const EngineTables& tables, bool against_exact);
 
 /// The test frequencies: about 16 points log-spaced from a hundredth of the smallest to a
 /// hundred times the largest finite non-zero natural frequency (1e-2..1e2 without any).

@@ -2,6 +2,7 @@
 // error box, the results listing and the proposed plot file, and a log that shows every
 // line the run writes, in order.
 #include <cfenv>
+#include <filesystem>
 
 #include <QAction>
 #include <QCheckBox>
@@ -74,6 +75,7 @@ private slots:
     void smaller_second_run_offers_only_its_own_variables();
     void log_shows_every_line_of_a_run_with_every_listing();
     void windows_1252_and_utf8_names_show_as_their_characters();
+    void exact_mode_takes_a_circuit_beyond_the_tables();
 };
 
 void TestAnalysisPause::pause_shows_the_variables_and_applies_the_options() {
@@ -393,6 +395,30 @@ void TestAnalysisPause::windows_1252_and_utf8_names_show_as_their_characters() {
     QVERIFY(answer.answered());
     QCOMPARE(items, QStringList({QString::fromUtf8("pé")}));
     QVERIFY(shell.form1().log_lines().contains(QString::fromUtf8("R1 pé 0 1")));
+}
+
+void TestAnalysisPause::exact_mode_takes_a_circuit_beyond_the_tables() {
+    ScratchDir dir;
+    std::string text = "Escada RC\nV1 1 0 1 D\n";
+    for (int i = 1; i <= 29; ++i)
+        text += "R" + std::to_string(i) + " " + std::to_string(i) + " " + std::to_string(i + 1) + " 1\nC" +
+                std::to_string(i) + " " + std::to_string(i + 1) + " 0 1\n";
+    std::string path = dir.write("escada.net", text);  // 30 nodes and one source: 31 variables
+    Shell shell;
+    shell.form2().CBexato->setChecked(true);
+    script_netlist_dialog(shell, path);
+    int listed = 0;
+    PauseAnswer answer(shell, [&](TForm2& form2, TForm3& form3) {
+        listed = form3.LBsel->count();
+        press_aplicar(form2, form3);
+    });
+    shell.form1().Abrir1Click();
+    QVERIFY(answer.answered());
+    QStringList log = shell.form1().log_lines();
+    QVERIFY(log.contains(QStringLiteral("Análise terminada com sucesso.")));
+    QCOMPARE(listed, 31);
+    QVERIFY(std::filesystem::exists(dir.file("escada.n1")));
+    QVERIFY(std::filesystem::exists(dir.file("escada.d31")));
 }
 
 QUORVAT_SHELL_TEST_MAIN(TestAnalysisPause)
