@@ -1,9 +1,9 @@
-// Dominant terms without the flat expansion: for each power of s of a numerator or a
-// denominator, the terms of the determinant's expansion in decreasing size at the
-// netlist values, taken as the paths of the chained graph of minors by a best-first
-// search whose bound is the largest completion of every node (k largest paths of a
-// DAG), until the terms left out change that coefficient by at most the tolerance.
-// Like terms are merged as they come, so cancelling pairs of the expansion vanish.
+// Dominant terms without the flat expansion: the chained graph of minors evaluated in
+// polynomials with every node cut, as it is made, to its largest terms at the netlist
+// values (simplification during generation: like terms merge inside each node, so the
+// cancelling pairs of the expansion never pile up); then, for each power of s of a
+// numerator or a denominator, the fewest of the largest terms whose sum differs from
+// the exact coefficient by at most the tolerance, checked in exact arithmetic.
 #pragma once
 
 #include <vector>
@@ -17,10 +17,10 @@ namespace quorvat::symbolic {
 struct CoefficientReport {
     long power = 0;        // of s in N(s), or in D(s) = s det A
     long kept = 0;         // distinct terms kept
-    long paths = 0;        // terms of the expansion taken, before like terms were merged
+    long paths = 0;        // candidate terms it was chosen from
     double allowed = 0.0;  // the relative change allowed
     double error = 0.0;    // |exact - kept| / |exact| at the values; 0 when the exact value is 0
-    bool limited = false;  // the path limit stopped the search before the tolerance was met
+    bool limited = false;  // the tolerance was not met within the term cap
 };
 
 struct DominantFunction {
@@ -33,7 +33,7 @@ struct DominantFunction {
 struct DominantOptions {
     double tolerance = 0.0;
     double band_low = 0.0, band_high = 0.0;  // Hz; band_high 0: the tolerance is per coefficient
-    long path_limit = 100'000;               // paths per coefficient
+    long term_cap = 150;                     // terms kept per power of s in any node
 };
 
 struct DominantResult {
