@@ -96,7 +96,7 @@ std::vector<std::string> split(const std::string& list) {
 
 bool parse_variables(const std::string& list, std::set<int>& variables) {
     for (const std::string& item : split(list)) {
-        if (item.empty() || item.size() > 3 || item.find_first_not_of("0123456789") != std::string::npos) return false;
+        if (item.empty() || item.size() > 6 || item.find_first_not_of("0123456789") != std::string::npos) return false;
         int variable = std::stoi(item);
         if (variable < 1) return false;
         variables.insert(variable);
@@ -242,13 +242,14 @@ private:
 int read_circuit_for(const SymbolicFlags& flags, EngineTables& tables, ReadingHost& host, std::ostream& err) {
     try {
         fp_clear();
-        if (!read_circuit(tables, host)) {
+        // Circuits of any size, under the limits of the exact path.
+        if (!read_circuit(tables, host, exact_limits)) {
             err << host.lines();
             return 1;
         }
-        // The floating-point assembly: its faults (a resistor of 0 ohms) are the
-        // analysis's, and the verification's test frequencies come from it.
-        stamp_elements(tables, host);
+        // The floating-point assembly where its tables hold the circuit: its faults (a
+        // resistor of 0 ohms) are the analysis's.
+        if (tables.fits_fixed_tables()) stamp_elements(tables, host);
         fp_check();
     } catch (const FloatingPointFault& fault) {
         err << host.lines() << fault.what() << "\n";
@@ -354,8 +355,7 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
     }
     const bool text = flags.format == symbolic::SymbolicFormat::text;
     std::ostream& notes = text ? out : err;
-    exact::ExactSolution exact = exact::solve_exact(tables);
-    const int difference = exact.singular ? -1 : symbolic::first_nested_difference(result, exact);
+    const int difference = symbolic::first_nested_difference(result, tables);
     if (flags.nested) {
         symbolic::write_nested(out, flags.format, result, names, tables.node_count);
         if (text) out << "\n";
@@ -380,6 +380,9 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
     out.flush();
     return 0;
 }
+
+int solve_and_write(const SymbolicFlags& flags, EngineTables& tables, const std::vector<int>& wanted,
+                    const std::vector<std::string>& names, std::ostream& out, std::ostream& err);
 
 }  // namespace
 
@@ -407,6 +410,20 @@ int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err
         for (int k = 1; k <= tables->variable_count; ++k) wanted.push_back(k);
     std::vector<std::string> names;
     for (int i = 0; i <= tables->variable_count; ++i) names.emplace_back(tables->variable_name(i));
+    tables->wanted = wanted;  // the exact solution reduces only these
+    try {
+        return solve_and_write(flags, *tables, wanted, names, out, err);
+    } catch (const FloatingPointFault& fault) {
+        err << fault.what() << "\n";
+        return 3;
+    }
+}
+
+namespace {
+
+int solve_and_write(const SymbolicFlags& flags, EngineTables& tables_ref, const std::vector<int>& wanted,
+                    const std::vector<std::string>& names, std::ostream& out, std::ostream& err) {
+    EngineTables* tables = &tables_ref;
     if (flags.nested || flags.approximate || flags.poles) return graph_command(flags, *tables, wanted, names, out, err);
 
     symbolic::SymbolicResult result = symbolic::solve_symbolic(*tables, flags.choice, wanted);
@@ -433,5 +450,7 @@ int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err
     out.flush();
     return difference == 0 ? 0 : 4;
 }
+
+}  // namespace
 
 }  // namespace quorvat::cli

@@ -1,6 +1,7 @@
 #include "symbolic/dominant_poles.h"
 
 #include <cmath>
+#include <memory>
 
 #include "numeric/roots.h"
 #include "symbolic/formats.h"
@@ -66,10 +67,10 @@ std::vector<PoleApproximation> dominant_poles(const SymbolicFunction& f, const N
     exact::RationalFunction det;
     det.numerator = at.determinant;
     fmpz_poly_one(det.denominator.get());
-    auto num = std::make_unique<ResultPolynomial>();
-    auto den = std::make_unique<ResultPolynomial>();
-    if (exact::to_result_polynomials(det, *num, *den)) {
-        roots = polynomial_roots(*num);
+    WidePolynomial num, den;
+    auto fixed = std::make_unique<ResultPolynomial>();
+    if (exact::to_result_polynomials(det, num, den) && narrow(num, *fixed)) {
+        roots = polynomial_roots(*fixed);
         known = roots.failed == 0 && !roots.identically_zero;
     }
     std::vector<std::complex<double>> ranked(static_cast<std::size_t>(known ? roots.roots_at_origin : 0), 0.0);

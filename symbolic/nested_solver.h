@@ -39,8 +39,9 @@ NestedResult solve_nested_system(SymbolicSystem system, SymbolTable symbols, std
                                  const std::vector<int>& wanted, NumeratorForm form = NumeratorForm::joined,
                                  long item_limit = nested_item_limit);
 
-/// 0 when every function at the symbols' values is exactly the exact solution's; else
-/// the first variable that differs; -1 when det A vanishes at the values.
-int first_nested_difference(const NestedResult& result, const exact::ExactSolution& exact);
+/// 0 when every function at the symbols' values is exactly the solution of the exact
+/// system of tables (stamped independently by exact/); else the first variable that
+/// differs; -1 when det A vanishes at the values.
+int first_nested_difference(const NestedResult& result, const EngineTables& tables);
 
 }  // namespace quorvat::symbolic
