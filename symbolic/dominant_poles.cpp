@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 
+#include "engine/fp_fault.h"
 #include "numeric/roots.h"
 #include "symbolic/formats.h"
 #include "symbolic/graph_values.h"
@@ -55,6 +56,7 @@ long double value_of(const Mpoly& p, const SymbolTable& symbols) {
 }  // namespace
 
 std::vector<PoleApproximation> dominant_poles(const SymbolicFunction& f, const NestedResult& result) {
+    FpFlagsGuard keep_flags;  // a pole at 0 divides by zero; the analysis is not at fault
     std::vector<PoleApproximation> poles;
     const std::vector<std::string> names = symbol_names(result.symbols);
     slong top = 0;

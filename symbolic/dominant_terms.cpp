@@ -10,6 +10,7 @@
 
 #include <flint/fmpq_poly.h>
 
+#include "engine/fp_fault.h"
 #include "symbolic/graph_values.h"
 
 namespace quorvat::symbolic {
@@ -270,7 +271,8 @@ private:
                 entries.push_back({end, std::fabs(term_value(exponents, c))});
             }
             std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.size > b.size; });
-            const Real budget = power < size.size() ? static_cast<Real>(eps) * size[power] : std::numeric_limits<Real>::infinity();
+            const Real budget = power < size.size() && std::isfinite(size[power]) ? static_cast<Real>(eps) * size[power]
+                                                                                 : std::numeric_limits<Real>::infinity();
             Real dropped = 0;
             for (std::size_t k = entries.size(); k-- > 0;) {
                 const bool over_cap = static_cast<long>(k) >= cap;
@@ -445,10 +447,15 @@ std::vector<double> band_allowance(const std::vector<exact::Rational>& exact, co
 }  // namespace
 
 DominantResult dominant_terms(const NestedResult& result, const DominantOptions& options) {
+    // The bounds use infinities and the band's ratios may overflow: none of it is a
+    // fault of the analysis.
+    FpFlagsGuard keep_flags;
     std::vector<exact::Rational> values(result.symbols.symbols.size());
     for (std::size_t i = 0; i < values.size(); ++i) symbol_value(result.symbols, i, values[i].get());
     Simplifier simplifier(result, values);
-    simplifier.result_tolerance_ = std::max(options.tolerance, 1e-6);
+    simplifier.result_tolerance_ = options.tolerance;
+    // A zero tolerance asks for every term: no cut but the flat form's term limit.
+    const long cap = options.tolerance > 0 ? options.term_cap : term_limit_for(1 + static_cast<long>(values.size()));
     const std::vector<exact::Rational> determinant = rational_coefficients(simplifier.exact(result.graph.determinant));
     const bool band = options.band_high > 0;
     const std::vector<double> omegas = band ? band_grid(options.band_low, options.band_high) : std::vector<double>{};
@@ -471,8 +478,8 @@ DominantResult dominant_terms(const NestedResult& result, const DominantOptions&
             bottom = band_allowance(determinant, omegas, delta);
         }
         std::vector<Coefficient> n_parts, d_parts;
-        if (root >= 0) n_parts = simplifier.run(root, top, options.term_cap);
-        d_parts = simplifier.run(result.graph.determinant, bottom, options.term_cap);
+        if (root >= 0) n_parts = simplifier.run(root, top, cap);
+        d_parts = simplifier.run(result.graph.determinant, bottom, cap);
         std::reverse(n_parts.begin(), n_parts.end());
         std::reverse(d_parts.begin(), d_parts.end());
 

@@ -204,7 +204,7 @@ TEST(SymbolicFormats, PythonTextRunsWithSympyAndMatchesTheTermLists) {
         EXPECT_EQ(python.err, "verificado\n");
         // The shape: the imports, every symbol declared under its own name where it is an
         // identifier, rationals exact, one X<k> per variable and the names.
-        EXPECT_EQ(python.out.rfind("from sympy import Rational, Symbol, symbols\ns, V1, R1, ", 0), 0u) << python.out;
+        EXPECT_EQ(python.out.rfind("from sympy import Integer, Rational, Symbol, symbols\ns, V1, R1, ", 0), 0u) << python.out;
         EXPECT_FALSE(std::regex_search(python.out, std::regex(R"([0-9.]\s*/\s*[0-9.(])"))) << python.out;
         EXPECT_TRUE(std::regex_search(python.out, std::regex(R"(\nX1 = \(.*\)/\(.*\)\n)")));
         EXPECT_TRUE(std::regex_search(python.out, std::regex(R"(\nnomes = \{1: 'in', 2: .*\}\n$)")));
