@@ -314,7 +314,7 @@ void report_approximation(const SymbolicFlags& flags, const symbolic::DominantRe
             for (const symbolic::CoefficientReport& c : *parts) {
                 notes << "    " << label << " s^" << c.power << ": " << c.kept << (c.kept == 1 ? " termo" : " termos")
                       << ", erro " << format_number("%.2e", c.error);
-                if (c.limited) notes << " (limite de " << c.paths << " termos da expansão atingido)";
+                if (c.limited) notes << " (tolerância não alcançada com até " << c.paths << " termos candidatos)";
                 notes << "\n";
             }
         }
