@@ -90,6 +90,23 @@ TEST(Symbolic, EveryExampleIsVerifiedFlatOrRefusedAndNested) {
     EXPECT_GE(examples, 15);
 }
 
+// A ladder of 41 variables: beyond the elimination's tables and beyond 32 rows, read
+// and solved flat with two symbols and nested with all of them.
+TEST(Symbolic, CircuitsOfAnySizeAreRead) {
+    std::string netlist = "escada\nV1 in 0 1 IMPULSO\n", previous = "in";
+    for (int k = 1; k <= 40; ++k) {
+        netlist += "R" + std::to_string(k) + " " + previous + " n" + std::to_string(k) + " " + std::to_string(1000 * (1 + k % 3)) + "\n";
+        netlist += "C" + std::to_string(k) + " n" + std::to_string(k) + " 0 " + std::to_string(1 + k % 5) + "e-9\n";
+        previous = "n" + std::to_string(k);
+    }
+    for (const auto& options : {std::vector<std::string>{"--simbolos", "R1,C40", "--variaveis", "41"},
+                                std::vector<std::string>{"--aninhado", "--variaveis", "41"}}) {
+        testing::CommandRun run = run_symbolic(options, netlist);
+        EXPECT_EQ(run.status, 0) << options[0] << run.err;
+        EXPECT_NE(run.out.find("\nverificado\n"), std::string::npos) << options[0];
+    }
+}
+
 TEST(Symbolic, AChangedResultFailsTheCheck) {
     auto tables = testing::read_tables(testing::read_file(testing::source_path("examples/sallen_key.net")));
     symbolic::SymbolicResult result = symbolic::solve_symbolic(*tables, {}, {4});
