@@ -18,7 +18,6 @@ namespace quorvat::symbolic {
 namespace {
 
 using Real = long double;  // products of many small element values
-constexpr double minus_infinity = -std::numeric_limits<double>::infinity();
 
 Real to_real(const fmpz_t z) {
     slong exponent = 0;
