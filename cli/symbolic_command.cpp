@@ -371,7 +371,14 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
     options.tolerance = flags.approximate ? flags.tolerance : 0.1;
     options.band_low = flags.band_low;
     options.band_high = flags.band_high;
-    symbolic::DominantResult dominant = symbolic::dominant_terms(result, options);
+    symbolic::DominantResult dominant;
+    try {
+        dominant = symbolic::dominant_terms(result, options);
+    } catch (const symbolic::TooLarge& limit) {
+        err << "Aproximação grande demais (mais de " << limit.limit()
+            << " termos guardados de uma vez); use uma tolerância maior, --numericos ou --simbolos\n";
+        return 1;
+    }
     symbolic::write_functions(out, flags.format, dominant.kept, names, tables.node_count);
     if (text) out << "\n";
     notes << "verificado (a forma exata de que os termos foram tirados)\n";

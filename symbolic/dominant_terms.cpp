@@ -112,6 +112,8 @@ public:
     }
 
     static constexpr int levels = 4;
+    // Terms all the nodes held at once may hold: a few hundred megabytes.
+    static constexpr long live_term_limit = 2'000'000;
 
 private:
     // Exact node values with the entries at the values (no row scaling).
@@ -312,6 +314,7 @@ private:
             value[0].emplace(*ctx);
             fmpz_mpoly_one(value[0]->get(), ctx->get());
             Mpoly product(*ctx);
+            long live = 0;  // terms held by the nodes not yet released
             for (std::size_t i = 1; i < graph.nodes.size(); ++i) {
                 Mpoly sum(*ctx);
                 for (const GraphItem& item : graph.nodes[i].items) {
@@ -322,9 +325,14 @@ private:
                         fmpz_mpoly_add(sum.get(), sum.get(), product.get(), ctx->get());
                     else
                         fmpz_mpoly_sub(sum.get(), sum.get(), product.get(), ctx->get());
-                    if (--pending[item.child] == 0 && item.child != 0 && !is_root[item.child]) value[item.child].reset();
+                    if (--pending[item.child] == 0 && item.child != 0 && !is_root[item.child]) {
+                        live -= value[item.child]->length();
+                        value[item.child].reset();
+                    }
                 }
                 cut(sum, budget_[i], eps, cap);
+                live += sum.length();
+                if (live > live_term_limit) throw TooLarge(live_term_limit);
                 value[i] = std::move(sum);
             }
             for (std::size_t i = 0; i < graph.nodes.size(); ++i)
@@ -453,8 +461,8 @@ DominantResult dominant_terms(const NestedResult& result, const DominantOptions&
     for (std::size_t i = 0; i < values.size(); ++i) symbol_value(result.symbols, i, values[i].get());
     Simplifier simplifier(result, values);
     simplifier.result_tolerance_ = options.tolerance;
-    // A zero tolerance asks for every term: no cut but the flat form's term limit.
-    const long cap = options.tolerance > 0 ? options.term_cap : term_limit_for(1 + static_cast<long>(values.size()));
+    // A zero tolerance asks for every term: no cut but a wide cap.
+    const long cap = options.tolerance > 0 ? options.term_cap : 20'000;
     const std::vector<exact::Rational> determinant = rational_coefficients(simplifier.exact(result.graph.determinant));
     const bool band = options.band_high > 0;
     const std::vector<double> omegas = band ? band_grid(options.band_low, options.band_high) : std::vector<double>{};

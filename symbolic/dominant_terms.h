@@ -42,6 +42,7 @@ struct DominantResult {
 };
 
 /// The dominant terms of every function of result, whose graph must be chained.
+/// TooLarge when the nodes together would hold more terms than the memory allows.
 DominantResult dominant_terms(const NestedResult& result, const DominantOptions& options);
 
 }  // namespace quorvat::symbolic
