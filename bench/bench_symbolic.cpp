@@ -123,16 +123,16 @@ const int registered = [] {
                                      path)
             ->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("aninhado/amp_op_24t/saida", command,
-                                 std::vector<std::string>{"--aninhado", "--variaveis", "18"}, example("amp_op_24t.net"))
+    benchmark::RegisterBenchmark("aninhado/amp_op_bipolar24/saida", command,
+                                 std::vector<std::string>{"--aninhado", "--variaveis", "18"}, example("amp_op_bipolar24.net"))
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("aninhado/amp_op_24t/todas", command, std::vector<std::string>{"--aninhado"},
-                                 example("amp_op_24t.net"))
+    benchmark::RegisterBenchmark("aninhado/amp_op_bipolar24/todas", command, std::vector<std::string>{"--aninhado"},
+                                 example("amp_op_bipolar24.net"))
         ->Unit(benchmark::kMillisecond);
     for (const char* tolerance : {"0.1", "0.01", "0.001"})
-        benchmark::RegisterBenchmark((std::string("aproximar/amp_op_24t/") + tolerance).c_str(), command,
+        benchmark::RegisterBenchmark((std::string("aproximar/amp_op_bipolar24/") + tolerance).c_str(), command,
                                      std::vector<std::string>{"--aproximar", tolerance, "--variaveis", "18"},
-                                     example("amp_op_24t.net"))
+                                     example("amp_op_bipolar24.net"))
             ->Unit(benchmark::kSecond)
             ->Iterations(1);
     return 0;

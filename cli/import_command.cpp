@@ -12,12 +12,16 @@ namespace {
 const char* const import_usage =
     "Uso: quorvat-cli importar [opções] ENTRADA\n"
     "\n"
-    "Lê o deck SPICE ENTRADA (subconjunto linear: R, C, L, K, E, F, G, H, V, I e\n"
-    "subcircuitos) e escreve um netlist que \"analisar\" lê com o mesmo significado.\n"
-    "O cabeçalho do netlist lista os nomes trocados e as notas da importação.\n"
+    "Lê o deck SPICE ENTRADA (subconjunto linear: R, C, L, K, E, F, G, H, V, I, POLY\n"
+    "linear e subcircuitos) e escreve um netlist que \"analisar\" lê com o mesmo\n"
+    "significado. Diodos e transistores (D, Q, M, J) viram o seu circuito de pequenos\n"
+    "sinais no ponto de operação que o ngspice calcula; as fontes valem então só o AC.\n"
+    "O cabeçalho do netlist lista os nomes trocados, o ponto de operação e as notas.\n"
     "\n"
     "Opções:\n"
     "  --saida ARQUIVO          grava o netlist em ARQUIVO (padrão: a saída padrão)\n"
+    "  --ponto                  mostra o ponto de operação em tabela (no lugar do\n"
+    "                           netlist, quando não há --saida)\n"
     "  --fontes impulso|degrau  todas as fontes de um tipo (padrão: com AC, impulso do\n"
     "                           valor AC; só com DC, degrau)\n"
     "  --amp-op NOME:+,-,saida  as instâncias do subcircuito NOME viram amp-op ideal;\n"
@@ -31,6 +35,7 @@ const char* const import_usage =
 int import_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     DeckFlags flags;
     std::string input, output;
+    bool point = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& word = args[i];
         if (word == "--help" || word == "-h") {
@@ -43,7 +48,9 @@ int import_command(const Arguments& args, std::ostream& out, std::ostream& err) 
             return 2;
         }
         if (taken > 0) continue;
-        if (word == "--saida" && i + 1 < args.size()) {
+        if (word == "--ponto") {
+            point = true;
+        } else if (word == "--saida" && i + 1 < args.size()) {
             output = args[++i];
         } else if (word.size() > 1 && word[0] == '-') {
             err << "quorvat-cli importar: opção desconhecida ou sem valor: " << word << "\n\n" << import_usage;
@@ -66,6 +73,13 @@ int import_command(const Arguments& args, std::ostream& out, std::ostream& err) 
         return 1;
     }
     for (const std::string& line : imported.warnings) err << "Aviso: " << line << "\n";
+    if (point) {
+        if (imported.small_signal) out << "Ponto de operação de " << input << " (ngspice)\n\n"
+                                       << spice::format_point_table(imported.point);
+        else out << "O deck " << input << " não tem diodos nem transistores: não há ponto de operação.\n";
+        if (output.empty()) return 0;
+        out << "\n";
+    }
     if (output.empty()) {
         out << imported.netlist;
         return 0;

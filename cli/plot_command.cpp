@@ -272,7 +272,7 @@ int plot_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     out.flush();
     bool any_computable = false;
     for (int j = 1; j <= state->curves.curve_count; ++j)
-        any_computable = any_computable || curve_computable(state->curves.curve_num[j], state->curves.curve_den[j]);
+        any_computable = any_computable || curve_computable(state->curves, j);
     if (state->curves.curve_count > 0 && !any_computable) {
         err << "quorvat-cli plotar: nenhuma curva pode ser calculada\n";
         return 1;

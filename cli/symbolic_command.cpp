@@ -21,7 +21,7 @@
 #include "symbolic/formats.h"
 #include "symbolic/nested_formats.h"
 #include "symbolic/nested_solver.h"
-#include "symbolic/substitution.h"
+#include "symbolic/symbolic_checks.h"
 #include "symbolic/symbolic_solver.h"
 
 namespace quorvat::cli {
@@ -104,17 +104,6 @@ bool parse_variables(const std::string& list, std::set<int>& variables) {
     return true;
 }
 
-// Element names as the reader stores them: the kind letter upper case. "M_K1" names K1.
-bool parse_names(const std::string& list, std::set<std::string>& names) {
-    for (std::string item : split(list)) {
-        if (item.empty()) return false;
-        if (item.size() > 2 && (item[0] == 'M' || item[0] == 'm') && item[1] == '_') item = item.substr(2);
-        item[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(item[0])));
-        names.insert(item);
-    }
-    return true;
-}
-
 bool parse_tolerance(const std::string& text, double& tolerance) {
     Scanner scanner(text);
     if (!scanner.read_number(tolerance)) return false;
@@ -169,7 +158,7 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
                 valid = parse_band(value, flags.band_low, flags.band_high);
             } else {
                 (word == "--numericos" ? numeric : symbols) = true;
-                valid = parse_names(value, flags.choice.names);
+                valid = symbolic::parse_element_names(value, flags.choice.names);
             }
             if (!valid) {
                 err << "quorvat-cli simbolico: valor inválido de " << word << ": " << value << "\n";
@@ -265,16 +254,6 @@ int read_circuit_for(const SymbolicFlags& flags, EngineTables& tables, ReadingHo
                 << ")\n";
             return 2;
         }
-    return 0;
-}
-
-// The first variable whose result differs from the exact solution (0: none); -1 when
-// the exact system is singular.
-int first_difference(const symbolic::SymbolicResult& result, const EngineTables& tables) {
-    exact::ExactSolution exact = exact::solve_exact(tables);
-    if (exact.singular) return -1;
-    for (const symbolic::SymbolicFunction& f : result.functions)
-        if (!symbolic::agrees_with_exact(f, result.symbols, exact.variables[f.variable - 1])) return f.variable;
     return 0;
 }
 
@@ -450,7 +429,7 @@ int solve_and_write(const SymbolicFlags& flags, EngineTables& tables_ref, const 
 
     const bool text = flags.format == symbolic::SymbolicFormat::text;
     std::ostream& notes = text ? out : err;
-    int difference = first_difference(result, *tables);
+    int difference = symbolic::first_difference(result, *tables);
     symbolic::write_functions(out, flags.format, result, names, tables->node_count);
     if (text) out << "\n";
     report_check(difference, notes, err);

@@ -21,6 +21,7 @@
 #include "time/number_text.h"
 #include "time/partial_fractions.h"
 #include "time/time_csv.h"
+#include "time/time_report.h"
 
 namespace quorvat::cli {
 
@@ -85,11 +86,6 @@ public:
 
 private:
     std::ostream& err_;
-};
-
-class SilentLog : public LogSink {
-public:
-    void log(std::string_view) override {}
 };
 
 int usage_error(std::ostream& err, const std::string& message) {
@@ -164,7 +160,7 @@ int parse_flags(const Arguments& args, TimeFlags& flags, std::ostream& err) {
     return 0;
 }
 
-bool read_file(const std::string& path, ResultPolynomial& p, std::ostream& err) {
+bool read_file(const std::string& path, PolynomialFile& p, std::ostream& err) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
@@ -175,76 +171,17 @@ bool read_file(const std::string& path, ResultPolynomial& p, std::ostream& err) 
     std::string content = text.str();
     Scanner scanner(content);
     ErrorLog log(err);
-    p = ResultPolynomial{};
-    if (!poly_read(scanner, p, log)) {
+    if (!poly_read_any_degree(scanner, p, log)) {
         err << "Arquivo " << to_utf8(path) << " inválido.\n";
         return false;
     }
     return true;
 }
 
-// The variable number of a numerator file (teste.n12 gives "12"), from the ".n" that
-// names its denominator.
-std::string variable_number(const std::string& numerator) {
-    std::size_t name_start = numerator.rfind('/');
-    name_start = name_start == std::string::npos ? 0 : name_start + 1;
-    std::size_t dot = numerator.find(".n", name_start);
-    if (dot == std::string::npos) dot = numerator.find(".N", name_start);
-    std::string digits;
-    for (std::size_t i = dot + 2; dot != std::string::npos && i < numerator.size() && std::isdigit(static_cast<unsigned char>(numerator[i])); ++i)
-        digits += numerator[i];
-    return digits;
-}
-
-// "V" for a node voltage, "A" for a current, by the netlist of the same base name when it
-// is beside the files and reads; empty otherwise.
-std::string variable_unit(const std::string& numerator, const std::string& number) {
-    int k = 0;
-    if (number.empty() || !parse_count(number, 1, max_order, k)) return {};
-    std::ifstream in(base_name_for(numerator) + ".net", std::ios::binary);
-    if (!in) return {};
-    std::ostringstream text;
-    text << in.rdbuf();
-    auto tables = std::make_unique<EngineTables>();
-    tables->set_variable_name(0, "0");  // ground, as the analysis run names it
-    SilentLog quiet;
-    try {
-        if (!read_netlist(*tables, quiet, text.str())) return {};
-    } catch (const FloatingPointFault&) {
-        return {};
-    }
-    return k <= tables->variable_count ? "V" : "A";
-}
-
-std::string describe_pole(const PoleTerms& p) {
-    std::string text = number_text(p.sigma, 10);
-    if (p.omega != 0.0) text += " ± " + number_text(p.omega, 10) + "j";
-    if (p.multiplicity > 1) text += " (multiplicidade " + std::to_string(p.multiplicity) + ")";
-    return text;
-}
-
 void describe(const Pair& pair, const TimeFlags& flags, std::ostream& out) {
-    const Expansion& e = pair.transform->expansion();
-    out << to_utf8(pair.numerator) << " / " << to_utf8(pair.denominator) << "\n";
-    out << "  Polos:";
-    if (e.poles.empty()) out << " nenhum";
-    for (std::size_t i = 0; i < e.poles.size(); ++i) out << (i ? "; " : " ") << describe_pole(e.poles[i]);
-    out << "\n";
-    for (const MergedCluster& c : e.merged)
-        out << "  Agrupamento: " << c.roots << " raízes do denominador a até " << number_text(c.radius, 2) << " de "
-            << number_text(c.sigma, 10) << (c.omega != 0.0 ? " ± " + number_text(c.omega, 10) + "j" : "")
-            << " tratadas como polo de multiplicidade " << c.multiplicity << " (resíduos separados de até "
-            << number_text(c.split_residue, 3) << ", unidos " << number_text(c.merged_coefficient, 3) << ")\n";
-    if (e.refused_clusters > 0)
-        out << "  Aviso: " << e.refused_clusters
-            << " grupo(s) de raízes próximas mantido(s) separado(s): unidos mudariam x(t) em mais de 1e-6\n";
-    if (!e.impulses.empty())
-        out << "  Impulsos: o grau do numerador não é menor que o do denominador; os termos em δ(t)\n"
-               "  ficam fora da tabela e da figura.\n";
-    bool omitted = false;
-    if (flags.text) out << "  " << formula_text(e, pair.name, &omitted) << "\n";
-    if (flags.latex) out << "  " << formula_latex(e, pair.name, &omitted) << "\n";
-    if (omitted) out << "  (termos menores que 1e-12 do maior foram omitidos da fórmula)\n";
+    for (const std::string& line : describe_lines(pair.numerator, pair.denominator, pair.transform->expansion(),
+                                                  pair.name, flags.text, flags.latex))
+        out << line << "\n";
 }
 
 // The Talbot comparison and the final value; false when one of them fails.
@@ -330,7 +267,7 @@ int time_command(const Arguments& args, std::ostream& out, std::ostream& err, Ti
         std::string number = variable_number(numerator);
         pair.name = flags.name + number;
         pair.unit = flags.unit_given ? flags.unit : variable_unit(numerator, number);
-        ResultPolynomial n, d;
+        PolynomialFile n, d;
         try {
             if (!read_file(numerator, n, err) || !read_file(*denominator, d, err)) return 1;
         } catch (const FloatingPointFault& fault) {
@@ -338,7 +275,11 @@ int time_command(const Arguments& args, std::ostream& out, std::ostream& err, Ti
             return 1;
         }
         std::string error;
-        pair.transform = InverseLaplace::create(n, d, error);
+        if (n.scale != d.scale) {
+            err << "quorvat-cli tempo: " << to_utf8(numerator) << ": numerador e denominador com escalas de frequência diferentes\n";
+            return 1;
+        }
+        pair.transform = InverseLaplace::create(n.p, d.p, n.scale, error);
         if (!pair.transform) {
             err << "quorvat-cli tempo: " << to_utf8(numerator) << ": " << error << "\n";
             return 1;

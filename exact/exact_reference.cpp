@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <vector>
 
 #include "engine/fp_fault.h"
 #include "exact/exact_solver.h"
+#include "numeric/roots.h"
 #include "numeric/verification.h"
 
 namespace quorvat::exact {
@@ -32,12 +34,46 @@ void log_scale_refusal(const EngineTables& tables, const ExactSolution& solution
                 range.low, range.low);
 }
 
+// How far the roots of a result of the elimination are from those of the exact result:
+// the largest relative distance from an exact root to the nearest unmatched root of the
+// elimination's. A root at the origin must be one exactly. Extra roots of the
+// elimination's result are not counted: they cancel between its numerator and
+// denominator, which the values already check.
+double root_difference(const ResultPolynomial& computed, const WidePolynomial& exact_result) {
+    ResultPolynomial exact_fixed;
+    if (!narrow(exact_result, exact_fixed)) return 0.0;
+    PolynomialRoots want = polynomial_roots(exact_fixed), have = polynomial_roots(computed);
+    if (want.identically_zero || want.failed != 0 || have.failed != 0) return 0.0;
+    if (have.identically_zero || have.roots_at_origin < want.roots_at_origin) return INFINITY;
+    std::vector<bool> used(have.roots.size(), false);
+    double largest = 0.0;
+    for (const std::complex<double>& root : want.roots) {
+        double nearest = INFINITY;
+        std::size_t at = used.size();
+        for (std::size_t i = 0; i < have.roots.size(); ++i)
+            if (!used[i] && std::abs(have.roots[i] - root) < nearest) {
+                nearest = std::abs(have.roots[i] - root);
+                at = i;
+            }
+        if (at == used.size()) return INFINITY;
+        used[at] = true;
+        largest = std::max(largest, nearest / std::abs(root));
+    }
+    return largest;
+}
+
 }  // namespace
 
-ExactSolver::Outcome ExactReference::solve(EngineTables& tables, LogSink& log) {
+ExactSolver::Outcome ExactReference::solve(EngineTables& tables, AnalysisHost& log) {
     FpFlagsGuard keep_flags;  // the conversions to double may raise flags of their own
     tables.exact_available = false;
     ExactSolution solution = solve_exact(tables);
+    if (solution.too_large) {
+        log_message(log, "A solução exata precisaria de cerca de %.1f GiB de memória, acima do limite de %.0f GiB.",
+                    static_cast<double>(solution.estimated_bytes) / (1 << 30),
+                    static_cast<double>(memory_guard_bytes) / (1 << 30));
+        return Outcome::refused;
+    }
     if (solution.singular) return Outcome::singular;
     const int n = tables.variable_count;
     tables.exact_num.assign(static_cast<std::size_t>(n) + 1, WidePolynomial{});
@@ -63,6 +99,10 @@ double ExactReference::difference(const EngineTables& tables) {
     for (const VariableCheck& v : report.variables) {
         if (!(v.error == v.error)) return INFINITY;
         largest = std::max(largest, v.error);
+    }
+    for (int32_t k : tables.solved) {
+        largest = std::max(largest, root_difference(tables.num[k], tables.exact_num[k]));
+        largest = std::max(largest, root_difference(tables.den[k], tables.exact_den[k]));
     }
     return largest;
 }

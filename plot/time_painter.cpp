@@ -59,7 +59,7 @@ ValueAxis value_axis(const TimeCurves& curves) {
     return axis;
 }
 
-void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves& curves) {
+void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves& curves, const ValueAxis* values) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -71,7 +71,7 @@ void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves&
         return;
     }
     const double t0 = curves.times.front(), t1 = curves.times.back();
-    const ValueAxis axis = value_axis(curves);
+    const ValueAxis axis = values && values->high > values->low && values->step > 0.0 ? *values : value_axis(curves);
     const double columns = rect.right - 1 - rect.left, rows = rect.bottom - rect.top;
     auto column = [&](double t) { return rect.left + (t - t0) / (t1 - t0) * columns; };
     auto row = [&](double v) { return rect.bottom - (v - axis.low) / (axis.high - axis.low) * rows; };

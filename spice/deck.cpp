@@ -21,6 +21,13 @@ bool describes_nothing(const std::string& word) {
 
 }  // namespace
 
+bool is_device(const std::string& first_word) {
+    if (first_word.empty()) return false;
+    char kind = first_word[0];
+    return kind == 'd' || kind == 'D' || kind == 'q' || kind == 'Q' || kind == 'm' || kind == 'M' || kind == 'j' ||
+           kind == 'J';
+}
+
 std::vector<std::string> split_words(std::string_view text) {
     std::vector<std::string> words;
     std::size_t i = 0;
@@ -69,6 +76,9 @@ Assignments assignments(const std::vector<std::string>& words, std::size_t first
 
 void parse_deck(const DeckSource& source, Deck& deck, Diagnostics& diagnostics) {
     deck.title = source.title;
+    // The models of a deck with devices go to the simulator: not ignored then.
+    bool devices = false;
+    for (const Origin& line : source.lines) devices = devices || is_device(first_word(line.text));
     std::vector<Subcircuit> open;  // definitions being read, innermost last
     auto body = [&]() -> std::vector<Statement>& { return open.empty() ? deck.top : open.back().body; };
     for (const Origin& line : source.lines) {
@@ -113,7 +123,8 @@ void parse_deck(const DeckSource& source, Deck& deck, Diagnostics& diagnostics) 
             Assignments& target = open.empty() ? deck.params : open.back().params;
             target.insert(target.end(), list.begin(), list.end());
         } else if (word == ".model") {
-            diagnostics.note(line, "modelo ignorado");
+            if (words.size() > 1) deck.models.insert(lower(words[1]));
+            if (!devices) diagnostics.note(line, "modelo ignorado");
         } else if (describes_nothing(word)) {
             diagnostics.note(line, "ignorado: não descreve o circuito");
         } else {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,7 +35,11 @@ struct Deck {
     std::vector<Statement> top;
     Assignments params;
     std::map<std::string, Subcircuit> subcircuits;  // by lower-case name
+    std::set<std::string> models;                   // .model names, lower case, wherever defined
 };
+
+/// Whether the deck's first word names a device that needs an operating point: D, Q, M, J.
+bool is_device(const std::string& first_word);
 
 std::vector<std::string> split_words(std::string_view text);
 

@@ -21,6 +21,10 @@ void Diagnostics::refuse(const Origin& origin, const std::string& message) {
     if (seen_.insert(text).second) refusals_.push_back(Refusal{origin.file, origin.line, text});
 }
 
+void Diagnostics::refuse(const std::string& message) {
+    if (seen_.insert(message).second) refusals_.push_back(Refusal{"", 0, message});
+}
+
 std::vector<std::string> Diagnostics::refusals() const {
     std::vector<Refusal> sorted = refusals_;
     std::stable_sort(sorted.begin(), sorted.end(), [](const Refusal& a, const Refusal& b) {

@@ -1,4 +1,6 @@
-// The element lines of the linear subset: R, C, L, K, E, G, F, H, V and I.
+// The element lines of the linear subset (R, C, L, K, E, G, F, H, V and I, linear POLY
+// sources among them) and of the devices handed over to the operating point (D, Q, M, J).
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -11,10 +13,6 @@ namespace {
 // Why an element kind outside the subset is refused.
 const char* refused_kind(char kind) {
     switch (kind) {
-        case 'D': return "diodo";
-        case 'Q': return "transistor bipolar";
-        case 'M': return "transistor MOS";
-        case 'J': return "transistor JFET";
         case 'Z': return "transistor MESFET";
         case 'B': return "fonte comportamental";
         case 'S':
@@ -30,15 +28,19 @@ const char* refused_kind(char kind) {
 
 bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-// POLY, VALUE, TABLE and the other forms of a controlled source that are not one gain,
-// named by the word after the output nodes: "POLY(2)", "VALUE={...}", "TABLE {...}".
-bool nonlinear_form(const std::vector<std::string>& words) {
-    if (words.size() < 4) return false;
+// The form of a controlled source named by the word after its output nodes, when it is
+// not one gain: "poly" for POLY(2), VALUE={...}, TABLE {...}, "{" for an expression.
+std::string form_word(const std::vector<std::string>& words) {
+    if (words.size() < 4) return {};
     std::string word = lower(words[3]);
-    if (word[0] == '{') return true;
-    std::string head = word.substr(0, word.find_first_of("({='"));
-    static const char* const forms[] = {"poly", "value", "table", "laplace", "freq", "vol",
-                                        "cur",  "and",   "or",    "nand",    "nor"};
+    if (word[0] == '{') return "{";
+    return word.substr(0, word.find_first_of("({='"));
+}
+
+bool nonlinear_form(const std::vector<std::string>& words) {
+    std::string head = form_word(words);
+    if (head == "{") return true;
+    static const char* const forms[] = {"value", "table", "laplace", "freq", "vol", "cur", "and", "or", "nand", "nor"};
     for (const char* form : forms)
         if (head == form) return true;
     return false;
@@ -95,6 +97,8 @@ private:
     bool coupling();
     bool voltage_controlled();
     bool current_controlled();
+    bool poly(bool currents);
+    bool device();
     bool source();
     bool transient_change(const std::string& function, const std::vector<double>& args, double& change);
 
@@ -151,7 +155,37 @@ bool LineReader::coupling() {
     return true;
 }
 
+// POLY(k) of a controlled source: its k controlling pairs of nodes (E, G) or sensed
+// sources (F, H), then the coefficients p0, p1..pk, and beyond them the terms of higher
+// degree, which must be zero: a sum of k gains and a constant.
+bool LineReader::poly(bool currents) {
+    std::vector<std::string> parts = source_parts(words_, 3);
+    std::size_t k = 0;
+    if (parts.size() >= 2 && parts[1].size() < 3 && parts[1].find_first_not_of("0123456789") == std::string::npos)
+        k = std::stoul(parts[1]);
+    if (k == 0) return refuse("POLY sem o número de entradas");
+    std::size_t first = 2 + (currents ? k : 2 * k);
+    if (parts.size() < first) return refuse("POLY com menos entradas que as declaradas");
+    for (std::size_t i = 2; i < first; ++i) {
+        if (currents) element_.refs.push_back(scope_.element(parts[i]));
+        else element_.nodes.push_back(scope_.node(parts[i]));
+    }
+    std::vector<double> coefficients;
+    for (std::size_t i = first; i < parts.size(); ++i) {
+        double value;
+        if (!value_of(parts[i], value)) return false;
+        coefficients.push_back(value);
+    }
+    for (std::size_t i = k + 1; i < coefficients.size(); ++i)
+        if (coefficients[i] != 0.0) return refuse("POLY não linear: termo de grau 2 ou mais não nulo");
+    coefficients.resize(std::max(coefficients.size(), k + 1), 0.0);
+    element_.offset = coefficients[0];
+    element_.gains.assign(coefficients.begin() + 1, coefficients.begin() + static_cast<std::ptrdiff_t>(k + 1));
+    return true;
+}
+
 bool LineReader::voltage_controlled() {
+    if (form_word(words_) == "poly") return nodes(2) && poly(false);
     if (nonlinear_form(words_)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
     if (!nodes(4)) return false;
     if (words_.size() != 6) return refuse(words_.size() < 6 ? "falta o ganho" : "campo não reconhecido: " + words_[6]);
@@ -159,6 +193,7 @@ bool LineReader::voltage_controlled() {
 }
 
 bool LineReader::current_controlled() {
+    if (form_word(words_) == "poly") return nodes(2) && poly(true);
     if (nonlinear_form(words_)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
     if (!nodes(2)) return false;
     if (words_.size() != 5) return refuse(words_.size() < 5 ? "falta o ganho" : "campo não reconhecido: " + words_[5]);
@@ -230,6 +265,8 @@ bool LineReader::source() {
     if (use_function && !transient_change(function, args, change)) return false;
     if (!function.empty() && has_ac) diagnostics_.note(origin_, "função " + function + " ignorada: a fonte tem AC");
     element_.value = has_ac ? ac : use_function ? change : dc;
+    element_.has_ac = has_ac;
+    element_.ac = ac;
     element_.impulse = scope_.sources == SourceMode::impulse || (scope_.sources == SourceMode::as_written && has_ac);
     element_.ammeter = element_.kind == 'V' && !has_ac && function.empty() && dc == 0.0;
     if (use_function)
@@ -238,8 +275,25 @@ bool LineReader::source() {
     return true;
 }
 
+// D, Q, M, J: their nodes and model; the rest of the line is the simulator's.
+bool LineReader::device() {
+    const char kind = element_.kind;
+    std::size_t count = kind == 'D' ? 2 : kind == 'M' ? 4 : 3;
+    // A bipolar transistor's fourth node, the substrate, stands where its model would.
+    auto is_model = [&](std::size_t i) { return scope_.models && scope_.models->count(lower(words_[i])) > 0; };
+    if (kind == 'Q' && words_.size() > 5 && !is_model(4) && is_model(5)) count = 4;
+    if (words_.size() < count + 2) return refuse("faltam nós ou o modelo");
+    if (!nodes(count)) return false;
+    element_.model = words_[count + 1];
+    return true;
+}
+
 bool LineReader::read() {
     switch (element_.kind) {
+        case 'D':
+        case 'Q':
+        case 'M':
+        case 'J': return device();
         case 'R':
         case 'C':
         case 'L': return passive();

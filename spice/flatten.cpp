@@ -65,7 +65,39 @@ private:
             diagnostics_.refuse(element.origin, "nome " + element.full_name + " repetido");
             return;
         }
-        circuit_.elements.push_back(std::move(element));
+        if (element.gains.empty()) circuit_.elements.push_back(std::move(element));
+        else add_poly(element);
+    }
+
+    // A linear POLY source as one element per input: current outputs (G, F) in
+    // parallel, voltage outputs (E, H) in series through new nodes. The first keeps the
+    // source's name; the others add _2, _3...
+    void add_poly(const FlatElement& poly) {
+        const std::size_t count = poly.gains.size();
+        const bool series = poly.kind == 'E' || poly.kind == 'H';
+        std::string from = poly.nodes[0];
+        for (std::size_t i = 0; i < count; ++i) {
+            FlatElement term = poly;
+            std::string suffix = i == 0 ? "" : "_" + std::to_string(i + 1);
+            term.key = i == 0 ? poly.key : "\x01" + poly.key + suffix;  // no deck element has \x01
+            term.full_name = poly.full_name + suffix;
+            term.candidate = poly.candidate + suffix;
+            term.value = poly.gains[i];
+            term.gains.clear();
+            term.offset = i == 0 ? poly.offset : 0.0;
+            std::string to = poly.nodes[1];
+            if (series && i + 1 < count) {
+                to = "\x01" + poly.key + "#" + std::to_string(i + 1);
+                circuit_.node_names.emplace(to, poly.candidate + "_n" + std::to_string(i + 1));
+            }
+            term.nodes = {series ? from : poly.nodes[0], series ? to : poly.nodes[1]};
+            if (poly.kind == 'E' || poly.kind == 'G')
+                term.nodes.insert(term.nodes.end(), {poly.nodes[2 + 2 * i], poly.nodes[3 + 2 * i]});
+            else
+                term.refs = {poly.refs[i]};
+            from = to;
+            circuit_.elements.push_back(std::move(term));
+        }
     }
 
     void expand(const std::vector<Statement>& body, const Scope& scope) {
@@ -86,6 +118,7 @@ private:
             lines.element = [&](const std::string& word) { return lower(full_name(word, scope)); };
             lines.params = scope.params;
             lines.sources = options_.sources;
+            lines.models = &deck_.models;
             if (parse_element(statement, lines, element, diagnostics_)) add(std::move(element));
         }
     }

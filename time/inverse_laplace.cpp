@@ -83,8 +83,17 @@ const Expansion& InverseLaplace::expansion() const { return data_->expansion; }
 
 std::unique_ptr<InverseLaplace> InverseLaplace::create(const ResultPolynomial& num, const ResultPolynomial& den,
                                                        std::string& error) {
+    if (num.degree < 0 || num.degree > max_order || den.degree < 0 || den.degree > max_order) {
+        error = "grau fora de 0 a 30";
+        return nullptr;
+    }
+    return create(widen(num), widen(den), 1.0, error);
+}
+
+std::unique_ptr<InverseLaplace> InverseLaplace::create(const WidePolynomial& num, const WidePolynomial& den,
+                                                       double frequency_scale, std::string& error) {
     auto data = std::make_unique<Data>();
-    if (!make_exact_transform(num, den, data->x, error)) return nullptr;
+    if (!make_exact_transform(num, den, frequency_scale, data->x, error)) return nullptr;
     const ExactTransform& x = data->x;
     Expansion& e = data->expansion;
 

@@ -1,7 +1,8 @@
 #include "time/time_csv.h"
 
-#include <fstream>
+#include <cstdio>
 
+#include "engine/result_files.h"
 #include "time/number_text.h"
 
 namespace quorvat {
@@ -15,21 +16,35 @@ std::string csv_field(const std::string& name) {
     return quoted + "\"";
 }
 
+class SilentLog : public LogSink {
+public:
+    void log(std::string_view) override {}
+};
+
 }  // namespace
 
 bool write_time_csv(const std::string& path, const std::vector<std::string>& names, const std::vector<double>& times,
+                    const std::vector<std::vector<double>>& columns, LogSink& log) {
+    auto write = [&](std::FILE* file) {
+        std::string line = "t";
+        for (const std::string& name : names) line += ',' + csv_field(name);
+        line += '\n';
+        if (std::fputs(line.c_str(), file) < 0) return false;
+        for (std::size_t i = 0; i < times.size(); ++i) {
+            line = number_text(times[i], 17);
+            for (const std::vector<double>& column : columns) line += ',' + number_text(column[i], 17);
+            line += '\n';
+            if (std::fputs(line.c_str(), file) < 0) return false;
+        }
+        return true;
+    };
+    return write_files_all_or_nothing({PendingFile{path, write}}, std::string(), log);
+}
+
+bool write_time_csv(const std::string& path, const std::vector<std::string>& names, const std::vector<double>& times,
                     const std::vector<std::vector<double>>& columns) {
-    std::ofstream csv(path, std::ios::binary | std::ios::trunc);
-    csv << "t";
-    for (const std::string& name : names) csv << ',' << csv_field(name);
-    csv << '\n';
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        csv << number_text(times[i], 17);
-        for (const std::vector<double>& column : columns) csv << ',' << number_text(column[i], 17);
-        csv << '\n';
-    }
-    csv.flush();
-    return static_cast<bool>(csv);
+    SilentLog quiet;
+    return write_time_csv(path, names, times, columns, quiet);
 }
 
 }  // namespace quorvat
