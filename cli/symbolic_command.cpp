@@ -374,6 +374,7 @@ int solve_and_write(const SymbolicFlags& flags, EngineTables& tables, const std:
 
 int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     CLocaleScope c_numbers;
+    FpFlagsGuard callers_flags;  // what the computation raises stays inside the command
     SymbolicFlags flags;
     bool help = false;
     if (!parse_flags(args, flags, help, err)) {

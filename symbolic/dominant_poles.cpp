@@ -1,10 +1,11 @@
 #include "symbolic/dominant_poles.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
 #include "engine/fp_fault.h"
-#include "numeric/roots.h"
+#include "certified/certified_roots.h"
 #include "symbolic/formats.h"
 #include "symbolic/graph_values.h"
 
@@ -62,21 +63,21 @@ std::vector<PoleApproximation> dominant_poles(const SymbolicFunction& f, const N
     slong top = 0;
     if (!f.denominator.is_zero()) top = static_cast<slong>(fmpz_mpoly_degree_si(f.denominator.get(), 0, f.denominator.ctx()));
 
-    // The exact roots of det A at the values, by modulus.
-    PolynomialRoots roots;
-    bool known = false;
+    // The exact roots of det A at the values, certified (arb), by modulus.
     GraphValues at = evaluate_at_values(result.graph, result.system, result.symbols);
-    exact::RationalFunction det;
-    det.numerator = at.determinant;
-    fmpz_poly_one(det.denominator.get());
-    WidePolynomial num, den;
-    auto fixed = std::make_unique<ResultPolynomial>();
-    if (exact::to_result_polynomials(det, num, den) && narrow(num, *fixed)) {
-        roots = polynomial_roots(*fixed);
-        known = roots.failed == 0 && !roots.identically_zero;
+    std::vector<std::complex<double>> ranked;
+    const bool known = at.determinant.degree() >= 1 && at.determinant.degree() <= max_root_degree;
+    if (known) {
+        for (const CertifiedRoot& root : certified_roots(at.determinant.get(), 64)) {
+            const acb_struct* z = root.value.get();
+            const std::complex<double> value(arf_get_d(arb_midref(acb_realref(z)), ARF_RND_NEAR),
+                                             arf_get_d(arb_midref(acb_imagref(z)), ARF_RND_NEAR));
+            for (int m = 0; m < root.multiplicity; ++m) ranked.push_back(value);
+        }
+        std::stable_sort(ranked.begin(), ranked.end(), [](std::complex<double> a, std::complex<double> b) {
+            return std::abs(a) < std::abs(b);
+        });
     }
-    std::vector<std::complex<double>> ranked(static_cast<std::size_t>(known ? roots.roots_at_origin : 0), 0.0);
-    ranked.insert(ranked.end(), roots.roots.begin(), roots.roots.end());
 
     // D(s) = s det: a_i is the coefficient of s^(i+1).
     for (slong i = 1; i + 1 <= top; ++i) {
