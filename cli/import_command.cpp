@@ -1,8 +1,7 @@
-#include <cstdio>
 #include <iostream>
-#include <memory>
 
 #include "cli/commands.h"
+#include "cli/output_files.h"
 #include "cli/spice_deck.h"
 
 namespace quorvat::cli {
@@ -84,13 +83,8 @@ int import_command(const Arguments& args, std::ostream& out, std::ostream& err) 
         out << imported.netlist;
         return 0;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(output.c_str(), "wb"), std::fclose);
-    bool written = file && std::fwrite(imported.netlist.data(), 1, imported.netlist.size(), file.get()) ==
-                               imported.netlist.size();
-    if (!file || std::fclose(file.release()) != 0 || !written) {
-        err << "quorvat-cli importar: não foi possível gravar " << output << "\n";
-        return 1;
-    }
+    // Never over the deck itself, never a fragment where the old netlist was.
+    if (!write_output_files("importar", {bytes_file(output, std::move(imported.netlist))}, {input}, err)) return 1;
     for (const std::string& line : imported.notes) out << "Nota: " << line << "\n";
     out << "Netlist gravado em " << output << "\n";
     return 0;

@@ -49,24 +49,31 @@ bool solved_exactly(EngineTables& tables, AnalysisHost& host, ExactSolver& exact
 constexpr std::string_view no_solution_ending = " Circuito sem solução.";
 
 // The elimination's host during a solution that the exact one may repair: its line that
-// ends with "Circuito sem solução." is held back, to be logged without that ending when
-// the exact solution follows (the system has one), and whole otherwise.
+// ends with "Circuito sem solução." is held back, with every line after it, to be logged
+// without that ending when the exact solution follows (the system has one), and whole
+// otherwise.
 class FailureHoldingHost : public AnalysisHost {
 public:
     explicit FailureHoldingHost(AnalysisHost& host) : host_(host) {}
     void log(std::string_view line) override {
-        if (line.size() >= no_solution_ending.size() &&
-            line.substr(line.size() - no_solution_ending.size()) == no_solution_ending)
+        if (!held_.empty())
+            after_.emplace_back(line);
+        else if (line.size() >= no_solution_ending.size() &&
+                 line.substr(line.size() - no_solution_ending.size()) == no_solution_ending)
             held_ = line;
         else
             host_.log(line);
     }
-    /// Logs the held line, cut before its ending when the system has a solution.
+    /// Logs the held line, cut before its ending when the system has a solution, then
+    /// the lines that followed it.
     void release(bool solvable) {
         if (held_.empty()) return;
         host_.log(solvable ? std::string_view(held_).substr(0, held_.size() - no_solution_ending.size()) : held_);
         held_.clear();
+        for (const std::string& line : after_) host_.log(line);
+        after_.clear();
     }
+    bool progress(std::string_view stage, double done) override { return host_.progress(stage, done); }
     std::string netlist_file_name() override { return host_.netlist_file_name(); }
     bool supplied_netlist(std::string& text) override { return host_.supplied_netlist(text); }
     bool checked(AnalysisOption option) override { return host_.checked(option); }
@@ -83,18 +90,7 @@ public:
 private:
     AnalysisHost& host_;
     std::string held_;
-};
-
-// Lines kept to be logged after another one.
-class LineBuffer : public LogSink {
-public:
-    void log(std::string_view line) override { lines_.emplace_back(line); }
-    void replay(LogSink& sink) const {
-        for (const std::string& line : lines_) sink.log(line);
-    }
-
-private:
-    std::vector<std::string> lines_;
+    std::vector<std::string> after_;
 };
 
 // The solution and its adjusted results in num and den. The elimination runs unless the
@@ -121,10 +117,8 @@ bool solve(EngineTables& tables, AnalysisHost& host, ExactSolver* exact) {
     if (!solve_system(tables, elimination) || !adjust_results(tables, elimination)) {
         // The elimination's own message is logged; the system may still be regular, and
         // then "Circuito sem solução." would contradict the line that follows.
-        LineBuffer exact_lines;
-        bool solvable = exact && exact->solve(tables, exact_lines) == ExactSolver::Outcome::solved;
+        bool solvable = exact && exact->solve(tables, elimination) == ExactSolver::Outcome::solved;
         elimination.release(solvable);
-        exact_lines.replay(host);
         if (!solvable) return false;
         log_message(host,
                     "A eliminação em ponto flutuante falhou; o sistema tem solução e foi resolvido em aritmética exata.");

@@ -70,6 +70,18 @@ std::vector<std::string> source_parts(const std::vector<std::string>& words, std
     return parts;
 }
 
+// One note for all the ignored parameters of a line, naming the first few: a note per
+// parameter, each quoting the line, would grow with the square of the line.
+constexpr std::size_t max_named_parameters = 8;
+
+std::string ignored_parameters(const std::vector<std::string>& names, std::size_t more) {
+    if (names.size() == 1 && more == 0) return "parâmetro " + names[0] + " ignorado";
+    std::string text = "parâmetros";
+    for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", " : " ") + names[i];
+    if (more > 0) text += " e mais " + std::to_string(more);
+    return text + " ignorados";
+}
+
 class LineReader {
 public:
     LineReader(const Statement& statement, const ElementScope& scope, FlatElement& element, Diagnostics& diagnostics)
@@ -123,6 +135,8 @@ bool LineReader::passive() {
     }
     double copies = 1.0;
     const char kind = element_.kind;
+    std::vector<std::string> ignored;  // the first few names, each once
+    std::size_t more_ignored = 0;
     for (const auto& [name, expression] : named) {
         bool value_name = name == "value" || (kind == 'R' && (name == "r" || name == "resistance")) ||
                           (kind == 'C' && (name == "c" || name == "capacitance")) ||
@@ -136,10 +150,12 @@ bool LineReader::passive() {
         } else if (name == "m") {
             if (!value_of(expression, copies)) return false;
             if (!(copies > 0.0)) return refuse("multiplicador m deve ser positivo");
-        } else {
-            diagnostics_.note(origin_, "parâmetro " + name + " ignorado");
+        } else if (std::find(ignored.begin(), ignored.end(), name) == ignored.end()) {
+            if (ignored.size() < max_named_parameters) ignored.push_back(name);
+            else ++more_ignored;
         }
     }
+    if (!ignored.empty()) diagnostics_.note(origin_, ignored_parameters(ignored, more_ignored));
     if (!has_value) return refuse("falta o valor");
     if (kind == 'R' && element_.value == 0.0) return refuse("resistência nula");
     element_.value = kind == 'C' ? element_.value * copies : element_.value / copies;

@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::size_t max_depth = 32;
 constexpr std::size_t max_flat_elements = 100000;  // far beyond the analysis, short of exhausting memory
+// Text the expansion keeps (hierarchical names, node names, quoted lines): long instance
+// names multiply along the hierarchy, so the count of elements alone does not bound memory.
+constexpr std::size_t max_flat_bytes = 64u << 20;
 
 std::string upper_first(std::string name) {
     if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
@@ -47,7 +50,7 @@ private:
         if (auto pin = scope.pins.find(key); pin != scope.pins.end()) return pin->second;
         std::string full = scope.path.empty() ? word : scope.path + "." + word;
         key = lower(full);
-        circuit_.node_names.emplace(key, full);
+        if (circuit_.node_names.emplace(key, full).second) bytes_ += 2 * full.size();
         return key;
     }
 
@@ -61,6 +64,10 @@ private:
     }
 
     void add(FlatElement element) {
+        bytes_ += 2 * element.key.size() + element.full_name.size() + element.candidate.size() +
+                  element.origin.text.size() + element.origin.file.size();
+        for (const std::string& text : element.nodes) bytes_ += text.size();
+        for (const std::string& text : element.refs) bytes_ += text.size();
         if (!keys_.insert(element.key).second) {
             diagnostics_.refuse(element.origin, "nome " + element.full_name + " repetido");
             return;
@@ -103,7 +110,11 @@ private:
     void expand(const std::vector<Statement>& body, const Scope& scope) {
         for (const Statement& statement : body) {
             if (circuit_.elements.size() >= max_flat_elements)
-                return diagnostics_.refuse(statement.origin, "subcircuitos expandem-se em elementos demais");
+                return diagnostics_.refuse(statement.origin, "subcircuitos expandem-se em elementos demais (mais de " +
+                                                                 std::to_string(max_flat_elements) + ")");
+            if (bytes_ > max_flat_bytes)
+                return diagnostics_.refuse(statement.origin,
+                                           "subcircuitos expandem-se em texto demais (nomes e linhas de mais de 64 MiB)");
             const std::string& name = statement.words[0];
             if (name[0] == 'x' || name[0] == 'X') {
                 instance(statement, scope);
@@ -215,6 +226,7 @@ private:
     Diagnostics& diagnostics_;
     std::set<std::string> keys_;
     std::unique_ptr<ParamScope> global_;
+    std::size_t bytes_ = 0;  // text kept by the expansion so far
 };
 
 }  // namespace

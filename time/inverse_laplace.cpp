@@ -234,6 +234,7 @@ std::optional<double> InverseLaplace::talbot(double t, double scale) const {
     double shift = 0.0;
     for (const PoleTerms& pole : d.expansion.poles) shift = std::max(shift, pole.sigma);
     double r = 2.0 * talbot_minimum_nodes / (5.0 * t);
+    if (!(r > 0.0) || !std::isfinite(r)) return std::nullopt;  // t beyond what the contour can take
     auto encloses = [&](double radius_r) {
         for (const PoleTerms& pole : d.expansion.poles)
             if (!inside_contour(1.25 * (pole.sigma - shift), 1.25 * pole.omega, radius_r)) return false;

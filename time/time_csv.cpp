@@ -23,21 +23,23 @@ public:
 
 }  // namespace
 
+std::string time_csv_text(const std::vector<std::string>& names, const std::vector<double>& times,
+                          const std::vector<std::vector<double>>& columns) {
+    std::string csv = "t";
+    for (const std::string& name : names) csv += ',' + csv_field(name);
+    csv += '\n';
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        csv += number_text(times[i], 17);
+        for (const std::vector<double>& column : columns) csv += ',' + number_text(column[i], 17);
+        csv += '\n';
+    }
+    return csv;
+}
+
 bool write_time_csv(const std::string& path, const std::vector<std::string>& names, const std::vector<double>& times,
                     const std::vector<std::vector<double>>& columns, LogSink& log) {
-    auto write = [&](std::FILE* file) {
-        std::string line = "t";
-        for (const std::string& name : names) line += ',' + csv_field(name);
-        line += '\n';
-        if (std::fputs(line.c_str(), file) < 0) return false;
-        for (std::size_t i = 0; i < times.size(); ++i) {
-            line = number_text(times[i], 17);
-            for (const std::vector<double>& column : columns) line += ',' + number_text(column[i], 17);
-            line += '\n';
-            if (std::fputs(line.c_str(), file) < 0) return false;
-        }
-        return true;
-    };
+    std::string text = time_csv_text(names, times, columns);
+    auto write = [&text](std::FILE* file) { return std::fwrite(text.data(), 1, text.size(), file) == text.size(); };
     return write_files_all_or_nothing({PendingFile{path, write}}, std::string(), log);
 }
 

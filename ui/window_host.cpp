@@ -73,6 +73,13 @@ std::vector<int32_t> WindowHost::variables_to_solve(int32_t variable_count) {
     return wanted;
 }
 
+bool WindowHost::progress(std::string_view stage, double done) {
+    log_message(*this, "%.*s: %.0f%%", static_cast<int>(stage.size()), stage.data(), 100.0 * done);
+    shell_.form1().log().flush();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return !ending_;
+}
+
 void WindowHost::set_results_listable(bool enabled) { shell_.form3().Button1->setEnabled(enabled); }
 
 void WindowHost::enable_variables_menu() { shell_.form1().Anlise1->setEnabled(true); }

@@ -29,6 +29,9 @@ public:
     /// LBsel at the pause (one output of a large circuit costs one solution); all of them
     /// when none is selected.
     std::vector<int32_t> variables_to_solve(int32_t variable_count) override;
+    /// Logs "stage: N%" and lets the windows work, so that a long exact solution keeps
+    /// them responsive; false once the main window is closing, which stops the run.
+    bool progress(std::string_view stage, double done) override;
     void set_results_listable(bool enabled) override;
     void enable_variables_menu() override;
     void propose_plot_file(const std::string& file_name) override;

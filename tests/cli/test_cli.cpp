@@ -189,7 +189,7 @@ TEST(CliFaults, StandardOutputWriteErrorsAreNeverSuccess) {
     }
     Outcome png = run_cli(dir, "plotar --png /dev/full " + n1);
     EXPECT_EQ(png.status, 1);
-    EXPECT_EQ(png.err, "quorvat-cli plotar: não foi possível gravar /dev/full: disco cheio\n");
+    EXPECT_EQ(png.err, "quorvat-cli plotar: Erro ao gravar o arquivo /dev/full: disco cheio\n");
 }
 
 TEST(CliFaults, ResultFilesNeverReplaceTheNetlistOrAProtectedFile) {
