@@ -1,9 +1,12 @@
 // Timings of "quorvat-cli simbolico": the whole command (read, assemble, expand, cancel,
 // verify against the exact solution, write the text) on every example of up to 15
-// elements, the 10-section RC ladder and the two-op-amp biquad, fully symbolic. The
-// counters give the terms of the determinant and of all the written polynomials. The
-// symbolic solution alone is timed too on the two larger circuits.
+// elements, the 10-section RC ladder and the two-op-amp biquad, fully symbolic; the
+// nested form (--aninhado) on RC ladders of 10 to 200 sections and on the 24-transistor
+// op-amp model; the dominant terms (--aproximar) on the op-amp model. The counters give
+// the terms of the determinant and of all the written polynomials, or the items of the
+// graph of minors and the terms kept.
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -28,7 +31,7 @@ std::string example(const std::string& name) { return std::string(QUORVAT_SOURCE
 // Reads the circuit as the command does; false (the benchmark skipped) when it cannot.
 bool read_example(benchmark::State& state, const std::string& path, EngineTables& tables, std::vector<int>& all) {
     bench::BenchHost host(path);
-    if (!read_circuit(tables, host)) {
+    if (!read_circuit(tables, host, exact_limits)) {
         state.SkipWithError("netlist ilegível");
         return false;
     }
@@ -62,6 +65,42 @@ void solution_only(benchmark::State& state, const std::string& path) {
     for (auto _ : state) benchmark::DoNotOptimize(symbolic::solve_symbolic(*tables, {}, all).determinant_terms);
 }
 
+// An RC ladder of the given sections, values spread over a few decades, in a file.
+std::string ladder(int sections) {
+    const fs::path path = fs::temp_directory_path() / ("quorvat_bench_escada_" + std::to_string(sections) + ".net");
+    std::ofstream out(path);
+    out << "Escada RC de " << sections << " seções\nV1 in 0 1 IMPULSO\n";
+    std::string previous = "in";
+    for (int k = 1; k <= sections; ++k) {
+        out << "R" << k << " " << previous << " n" << k << " " << 1000 * (1 + k % 3) << "\n";
+        out << "C" << k << " n" << k << " 0 " << (1 + k % 5) << "e-9\n";
+        previous = "n" + std::to_string(k);
+    }
+    return path.string();
+}
+
+// The command with options, whole: the output's size and, from the text, the count of
+// subexpressions or of terms kept.
+void command(benchmark::State& state, std::vector<std::string> options, const std::string& path) {
+    options.push_back(path);
+    std::string text;
+    for (auto _ : state) {
+        std::ostringstream out, err;
+        const int status = cli::symbolic_command(options, out, err);
+        if (status != 0) state.SkipWithError(("código de saída " + std::to_string(status)).c_str());
+        text = out.str();
+    }
+    state.counters["bytes_saida"] = static_cast<double>(text.size());
+    const std::size_t at = text.find("Subexpressões: ");
+    if (at != std::string::npos) state.counters["subexpressoes"] = std::stod(text.substr(at + 16));
+    long kept = 0;
+    for (std::size_t p = text.find(" termo"); p != std::string::npos; p = text.find(" termo", p + 1)) {
+        std::size_t start = text.rfind(": ", p);
+        if (start != std::string::npos && start + 2 < p) kept += std::stol(text.substr(start + 2, p - start - 2));
+    }
+    if (kept > 0) state.counters["termos_mantidos"] = static_cast<double>(kept);
+}
+
 const int registered = [] {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(std::string(QUORVAT_SOURCE_DIR) + "/examples"))
@@ -77,6 +116,25 @@ const int registered = [] {
     for (const char* name : {"escada_rc10.net", "biquad_dois_amp.net"})
         benchmark::RegisterBenchmark((std::string("solucao/") + name).c_str(), solution_only, example(name))
             ->Unit(benchmark::kMillisecond);
+    for (int sections : {10, 20, 50, 100, 200}) {
+        const std::string path = ladder(sections);
+        benchmark::RegisterBenchmark(("aninhado/escada" + std::to_string(sections) + "/saida").c_str(), command,
+                                     std::vector<std::string>{"--aninhado", "--variaveis", std::to_string(sections + 1)},
+                                     path)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark("aninhado/amp_op_bipolar24/saida", command,
+                                 std::vector<std::string>{"--aninhado", "--variaveis", "18"}, example("amp_op_bipolar24.net"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("aninhado/amp_op_bipolar24/todas", command, std::vector<std::string>{"--aninhado"},
+                                 example("amp_op_bipolar24.net"))
+        ->Unit(benchmark::kMillisecond);
+    for (const char* tolerance : {"0.1", "0.01", "0.001"})
+        benchmark::RegisterBenchmark((std::string("aproximar/amp_op_bipolar24/") + tolerance).c_str(), command,
+                                     std::vector<std::string>{"--aproximar", tolerance, "--variaveis", "18"},
+                                     example("amp_op_bipolar24.net"))
+            ->Unit(benchmark::kSecond)
+            ->Iterations(1);
     return 0;
 }();
 

@@ -1,5 +1,6 @@
 // quorvat-cli simbolico: the network functions of a netlist in the element names.
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -15,8 +16,11 @@
 #include "engine/text.h"
 #include "exact/exact_solver.h"
 #include "numeric/verification.h"
-#include "symbolic/approximation.h"
+#include "symbolic/dominant_poles.h"
+#include "symbolic/dominant_terms.h"
 #include "symbolic/formats.h"
+#include "symbolic/nested_formats.h"
+#include "symbolic/nested_solver.h"
 #include "symbolic/symbolic_checks.h"
 #include "symbolic/symbolic_solver.h"
 
@@ -40,9 +44,21 @@ const char* const symbolic_usage =
     "                      exemplo R3,C2 (frações binárias exatas dos valores)\n"
     "  --simbolos NOMES    só estes elementos ficam simbólicos (exclui --numericos)\n"
     "  --formato F         texto (padrão), latex, python (sympy) ou json\n"
-    "  --aproximar TOL     descarta, em cada coeficiente de cada potência de s, os\n"
-    "                      termos menores nos valores do netlist enquanto juntos mudam\n"
-    "                      o coeficiente em no máximo TOL relativo (0 <= TOL < 1)\n"
+    "  --aninhado          escreve cada função como um programa de subexpressões\n"
+    "                      compartilhadas (os menores do sistema, D1, D2...), sem\n"
+    "                      multiplicar: cresce devagar com o circuito (texto, latex ou\n"
+    "                      python)\n"
+    "  --aproximar TOL     só os termos dominantes: em cada coeficiente de cada potência\n"
+    "                      de s, os maiores termos nos valores do netlist, do maior para\n"
+    "                      o menor, até que os descartados mudem o coeficiente em no\n"
+    "                      máximo TOL relativo (0 <= TOL < 1); o erro obtido em cada\n"
+    "                      coeficiente é informado\n"
+    "  --banda F1:F2       com --aproximar: limita em vez disso o erro da resposta\n"
+    "                      inteira na banda de F1 a F2 Hz (TOL relativo, informado em dB\n"
+    "                      e graus)\n"
+    "  --polos             as aproximações de polo dominante p1 = -a0/a1, p2 = -a1/a2...\n"
+    "                      do denominador em símbolos (termos dominantes a TOL, 0.1 sem\n"
+    "                      --aproximar), cada uma conferida com a raiz exata\n"
     "  --spice, --fontes impulso|degrau, --amp-op NOME:+,-,saida\n"
     "                      como em \"quorvat-cli analisar\": um NETLIST .cir, .sp, .spice\n"
     "                      ou .ckt é um deck SPICE, importado antes da leitura\n"
@@ -60,6 +76,9 @@ struct SymbolicFlags {
     symbolic::SymbolicFormat format = symbolic::SymbolicFormat::text;
     bool approximate = false;
     double tolerance = 0.0;
+    bool nested = false;
+    bool poles = false;
+    double band_low = 0.0, band_high = 0.0;  // Hz; 0: no band
     std::string netlist;
     DeckFlags deck;  // a SPICE deck is imported in memory
 };
@@ -77,7 +96,7 @@ std::vector<std::string> split(const std::string& list) {
 
 bool parse_variables(const std::string& list, std::set<int>& variables) {
     for (const std::string& item : split(list)) {
-        if (item.empty() || item.size() > 3 || item.find_first_not_of("0123456789") != std::string::npos) return false;
+        if (item.empty() || item.size() > 6 || item.find_first_not_of("0123456789") != std::string::npos) return false;
         int variable = std::stoi(item);
         if (variable < 1) return false;
         variables.insert(variable);
@@ -92,6 +111,18 @@ bool parse_tolerance(const std::string& text, double& tolerance) {
     return scanner.at_end() && tolerance >= 0.0 && tolerance < 1.0;
 }
 
+// "F1:F2" in Hz, 0 < F1 <= F2.
+bool parse_band(const std::string& text, double& low, double& high) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    const std::string low_text = text.substr(0, colon), high_text = text.substr(colon + 1);
+    Scanner first(low_text), second(high_text);
+    if (!first.read_number(low) || !second.read_number(high)) return false;
+    first.skip_white();
+    second.skip_white();
+    return first.at_end() && second.at_end() && std::isfinite(low) && std::isfinite(high) && low > 0 && low <= high;
+}
+
 bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::ostream& err) {
     bool numeric = false, symbols = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -104,8 +135,12 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
             if (deck < 0) return false;
             continue;
         }
+        if (word == "--aninhado" || word == "--polos") {
+            (word == "--aninhado" ? flags.nested : flags.poles) = true;
+            continue;
+        }
         if (word == "--variaveis" || word == "--numericos" || word == "--simbolos" || word == "--formato" ||
-            word == "--aproximar") {
+            word == "--aproximar" || word == "--banda") {
             if (i + 1 >= args.size()) {
                 err << "quorvat-cli simbolico: falta o valor de " << word << "\n";
                 return false;
@@ -119,6 +154,8 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
             } else if (word == "--aproximar") {
                 valid = parse_tolerance(value, flags.tolerance);
                 flags.approximate = true;
+            } else if (word == "--banda") {
+                valid = parse_band(value, flags.band_low, flags.band_high);
             } else {
                 (word == "--numericos" ? numeric : symbols) = true;
                 valid = symbolic::parse_element_names(value, flags.choice.names);
@@ -138,6 +175,18 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
             return false;
         }
         flags.netlist = word;
+    }
+    if (flags.nested && (flags.approximate || flags.poles)) {
+        err << "quorvat-cli simbolico: --aninhado não se combina com --aproximar nem com --polos\n";
+        return false;
+    }
+    if (flags.nested && flags.format == symbolic::SymbolicFormat::json) {
+        err << "quorvat-cli simbolico: --aninhado escreve texto, latex ou python\n";
+        return false;
+    }
+    if (flags.band_high > 0 && !flags.approximate) {
+        err << "quorvat-cli simbolico: --banda pede --aproximar\n";
+        return false;
     }
     if (numeric && symbols) {
         err << "quorvat-cli simbolico: --numericos e --simbolos não podem ser usados juntos\n";
@@ -182,13 +231,14 @@ private:
 int read_circuit_for(const SymbolicFlags& flags, EngineTables& tables, ReadingHost& host, std::ostream& err) {
     try {
         fp_clear();
-        if (!read_circuit(tables, host)) {
+        // Circuits of any size, under the limits of the exact path.
+        if (!read_circuit(tables, host, exact_limits)) {
             err << host.lines();
             return 1;
         }
-        // The floating-point assembly: its faults (a resistor of 0 ohms) are the
-        // analysis's, and the verification's test frequencies come from it.
-        stamp_elements(tables, host);
+        // The floating-point assembly where its tables hold the circuit: its faults (a
+        // resistor of 0 ohms) are the analysis's.
+        if (tables.fits_fixed_tables()) stamp_elements(tables, host);
         fp_check();
     } catch (const FloatingPointFault& fault) {
         err << host.lines() << fault.what() << "\n";
@@ -207,10 +257,124 @@ int read_circuit_for(const SymbolicFlags& flags, EngineTables& tables, ReadingHo
     return 0;
 }
 
+// The line of the check against the exact solution.
+void report_check(int difference, std::ostream& notes, std::ostream& err) {
+    if (difference == 0) {
+        notes << "verificado\n";
+    } else if (difference < 0) {
+        err << "Não verificado: com os valores do netlist o sistema é singular.\n";
+    } else {
+        err << "Erro: a expressão simbólica da variável " << difference
+            << " difere da solução exata com os valores do netlist.\n";
+    }
+}
+
+std::string format_number(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// The approximation's report: the error reached in every coefficient.
+void report_approximation(const SymbolicFlags& flags, const symbolic::DominantResult& result,
+                          const std::vector<std::string>& names, int node_count, std::ostream& notes) {
+    notes << "Aproximação por termos dominantes com tolerância " << format_number("%g", flags.tolerance);
+    if (flags.band_high > 0)
+        notes << " na banda de " << format_number("%g", flags.band_low) << " a " << format_number("%g", flags.band_high)
+              << " Hz";
+    notes << " (erro relativo de cada coeficiente nos valores do netlist, exato):\n";
+    for (const symbolic::DominantFunction& f : result.reports) {
+        notes << "  " << (f.variable > node_count ? "I(" : "V(") << to_utf8(names[f.variable]) << "):";
+        if (flags.band_high > 0)
+            notes << " na banda, " << format_number("%.3g", f.band_db) << " dB e " << format_number("%.3g", f.band_degrees)
+                  << " graus no máximo (400 frequências)";
+        notes << "\n";
+        for (const auto& [label, parts] : {std::pair{"N(s)", &f.numerator}, std::pair{"D(s)", &f.denominator}}) {
+            for (const symbolic::CoefficientReport& c : *parts) {
+                notes << "    " << label << " s^" << c.power << ": " << c.kept << (c.kept == 1 ? " termo" : " termos")
+                      << ", erro " << format_number("%.2e", c.error);
+                if (c.limited) notes << " (tolerância não alcançada com até " << c.paths << " termos candidatos)";
+                notes << "\n";
+            }
+        }
+    }
+}
+
+void report_poles(const symbolic::SymbolicFunction& f, const symbolic::NestedResult& result, std::ostream& notes) {
+    std::vector<symbolic::PoleApproximation> poles = symbolic::dominant_poles(f, result);
+    notes << "Polos dominantes (p_i = -a_{i-1}/a_i do denominador s*(a0 + a1*s + ...)):\n";
+    if (poles.empty()) notes << "  nenhum\n";
+    for (const symbolic::PoleApproximation& p : poles) {
+        notes << "  p" << p.index << " = " << p.formula << "\n      = " << format_number("%.6g", p.value) << " rad/s";
+        if (p.exact_known) {
+            notes << "; raiz exata " << format_number("%.6g", p.exact.real());
+            if (p.exact.imag() != 0) notes << (p.exact.imag() < 0 ? " - " : " + ") << format_number("%.6g", std::fabs(p.exact.imag())) << "j";
+            notes << ", diferença relativa " << format_number("%.2e", p.difference);
+        } else {
+            notes << "; raiz exata não calculada";
+        }
+        notes << "\n";
+    }
+}
+
+// --aninhado, --aproximar and --polos: the graph of shared minors, never multiplied out.
+int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const std::vector<int>& wanted,
+                  const std::vector<std::string>& names, std::ostream& out, std::ostream& err) {
+    const symbolic::NumeratorForm form =
+        flags.nested ? symbolic::NumeratorForm::joined : symbolic::NumeratorForm::chained;
+    symbolic::NestedResult result = symbolic::solve_nested(tables, flags.choice, wanted, form);
+    if (result.status == symbolic::NestedResult::Status::too_large) {
+        err << "Forma aninhada grande demais (mais de " << result.item_limit
+            << " produtos de menores); use --numericos ou --simbolos\n";
+        return 1;
+    }
+    if (result.status == symbolic::NestedResult::Status::singular) {
+        err << "O sistema é singular. Circuito sem solução.\n";
+        return 1;
+    }
+    const bool text = flags.format == symbolic::SymbolicFormat::text;
+    std::ostream& notes = text ? out : err;
+    const int difference = symbolic::first_nested_difference(result, tables);
+    if (flags.nested) {
+        symbolic::write_nested(out, flags.format, result, names, tables.node_count);
+        if (text) out << "\n";
+        report_check(difference, notes, err);
+        out.flush();
+        return difference == 0 ? 0 : 4;
+    }
+    if (difference != 0) {
+        report_check(difference, notes, err);
+        return 4;
+    }
+    symbolic::DominantOptions options;
+    options.tolerance = flags.approximate ? flags.tolerance : 0.1;
+    options.band_low = flags.band_low;
+    options.band_high = flags.band_high;
+    symbolic::DominantResult dominant;
+    try {
+        dominant = symbolic::dominant_terms(result, options);
+    } catch (const symbolic::TooLarge& limit) {
+        err << "Aproximação grande demais (mais de " << limit.limit()
+            << " termos guardados de uma vez); use uma tolerância maior, --numericos ou --simbolos\n";
+        return 1;
+    }
+    symbolic::write_functions(out, flags.format, dominant.kept, names, tables.node_count);
+    if (text) out << "\n";
+    notes << "verificado (a forma exata de que os termos foram tirados)\n";
+    report_approximation(flags, dominant, names, tables.node_count, notes);
+    if (flags.poles && !dominant.kept.functions.empty()) report_poles(dominant.kept.functions[0], result, notes);
+    out.flush();
+    return 0;
+}
+
+int solve_and_write(const SymbolicFlags& flags, EngineTables& tables, const std::vector<int>& wanted,
+                    const std::vector<std::string>& names, std::ostream& out, std::ostream& err);
+
 }  // namespace
 
 int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     CLocaleScope c_numbers;
+    FpFlagsGuard callers_flags;  // what the computation raises stays inside the command
     SymbolicFlags flags;
     bool help = false;
     if (!parse_flags(args, flags, help, err)) {
@@ -231,11 +395,30 @@ int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err
     std::vector<int> wanted(flags.variables.begin(), flags.variables.end());
     if (wanted.empty())
         for (int k = 1; k <= tables->variable_count; ++k) wanted.push_back(k);
+    std::vector<std::string> names;
+    for (int i = 0; i <= tables->variable_count; ++i) names.emplace_back(tables->variable_name(i));
+    tables->wanted = wanted;  // the exact solution reduces only these
+    try {
+        return solve_and_write(flags, *tables, wanted, names, out, err);
+    } catch (const FloatingPointFault& fault) {
+        err << fault.what() << "\n";
+        return 3;
+    }
+}
+
+namespace {
+
+int solve_and_write(const SymbolicFlags& flags, EngineTables& tables_ref, const std::vector<int>& wanted,
+                    const std::vector<std::string>& names, std::ostream& out, std::ostream& err) {
+    EngineTables* tables = &tables_ref;
+    if (flags.nested || flags.approximate || flags.poles) return graph_command(flags, *tables, wanted, names, out, err);
+
     symbolic::SymbolicResult result = symbolic::solve_symbolic(*tables, flags.choice, wanted);
     if (result.status == symbolic::SymbolicResult::Status::too_large) {
         char line[200];
         std::snprintf(line, sizeof line,
-                      "Expressão simbólica grande demais (mais de %ld termos); use --numericos ou --simbolos",
+                      "Expressão simbólica grande demais (mais de %ld termos); use --numericos ou --simbolos, "
+                      "--aninhado ou --aproximar",
                       result.term_limit);
         err << line << "\n";
         return 1;
@@ -248,24 +431,13 @@ int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err
     const bool text = flags.format == symbolic::SymbolicFormat::text;
     std::ostream& notes = text ? out : err;
     int difference = symbolic::first_difference(result, *tables);
-    symbolic::ApproximationReport report;
-    if (flags.approximate) report = symbolic::approximate(result, flags.tolerance, test_frequencies(*tables));
-
-    std::vector<std::string> names;
-    for (int i = 0; i <= tables->variable_count; ++i) names.emplace_back(tables->variable_name(i));
     symbolic::write_functions(out, flags.format, result, names, tables->node_count);
     if (text) out << "\n";
-    if (difference == 0) {
-        notes << "verificado\n";
-    } else if (difference < 0) {
-        err << "Não verificado: com os valores do netlist o sistema é singular.\n";
-    } else {
-        err << "Erro: a expressão simbólica da variável " << difference
-            << " difere da solução exata com os valores do netlist.\n";
-    }
-    if (flags.approximate) notes << symbolic::approximation_summary(flags.tolerance, report) << "\n";
+    report_check(difference, notes, err);
     out.flush();
     return difference == 0 ? 0 : 4;
 }
+
+}  // namespace
 
 }  // namespace quorvat::cli

@@ -7,39 +7,6 @@ namespace quorvat::symbolic {
 
 namespace {
 
-bool letter(unsigned char c) { return std::isalpha(c) || c >= 0x80; }
-
-// The subscript of a name: runs of letters upright, digits as they are, the characters
-// that LaTeX reserves escaped.
-std::string subscript(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (letter(c)) {
-            std::size_t end = i;
-            while (end < text.size() && letter(static_cast<unsigned char>(text[end]))) ++end;
-            out += "\\mathrm{" + text.substr(i, end - i) + "}";
-            i = end;
-            continue;
-        }
-        if (std::isdigit(c)) out += static_cast<char>(c);
-        else if (c == '\\') out += "\\backslash{}";
-        else if (c == '^') out += "\\hat{}";
-        else if (c == '~') out += "\\sim{}";
-        else if (std::string("_#%&${}").find(static_cast<char>(c)) != std::string::npos) out += std::string("\\") + static_cast<char>(c);
-        else out += static_cast<char>(c);
-        ++i;
-    }
-    return out;
-}
-
-// A symbol: its kind letter with the rest of the name as subscript; "M_K1" is M_{\mathrm{K}1}.
-std::string latex_symbol(const std::string& name) {
-    std::string rest = name.substr(1);
-    if (name.rfind("M_", 0) == 0) rest = name.substr(2);
-    return rest.empty() ? name.substr(0, 1) : name.substr(0, 1) + "_{" + subscript(rest) + "}";
-}
-
 std::string magnitude(const TermView& t, const std::vector<std::string>& symbols) {
     std::string text;
     if (!t.unit() || t.factors.empty())
@@ -77,6 +44,39 @@ std::string polynomial(const PolyView& poly, const std::vector<std::string>& sym
 }
 
 }  // namespace
+
+static bool letter(unsigned char c) { return std::isalpha(c) || c >= 0x80; }
+
+// The subscript of a name: runs of letters upright, digits as they are, the characters
+// that LaTeX reserves escaped.
+std::string subscript(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (letter(c)) {
+            std::size_t end = i;
+            while (end < text.size() && letter(static_cast<unsigned char>(text[end]))) ++end;
+            out += "\\mathrm{" + text.substr(i, end - i) + "}";
+            i = end;
+            continue;
+        }
+        if (std::isdigit(c)) out += static_cast<char>(c);
+        else if (c == '\\') out += "\\backslash{}";
+        else if (c == '^') out += "\\hat{}";
+        else if (c == '~') out += "\\sim{}";
+        else if (std::string("_#%&${}").find(static_cast<char>(c)) != std::string::npos) out += std::string("\\") + static_cast<char>(c);
+        else out += static_cast<char>(c);
+        ++i;
+    }
+    return out;
+}
+
+// A symbol: its kind letter with the rest of the name as subscript; "M_K1" is M_{\mathrm{K}1}.
+std::string latex_symbol(const std::string& name) {
+    std::string rest = name.substr(1);
+    if (name.rfind("M_", 0) == 0) rest = name.substr(2);
+    return rest.empty() ? name.substr(0, 1) : name.substr(0, 1) + "_{" + subscript(rest) + "}";
+}
 
 void write_latex(std::ostream& out, const std::vector<std::string>& symbols, std::size_t count, const ViewSource& view) {
     std::vector<std::string> written;

@@ -19,45 +19,6 @@ bool identifier(const std::string& name) {
     return true;
 }
 
-// A Python string literal.
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\\' || c == '\'') out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-            static const char hex[] = "0123456789abcdef";
-            out += std::string("\\x") + hex[(c >> 4) & 0xf] + hex[c & 0xf];
-            continue;
-        }
-        out += c;
-    }
-    return out + "'";
-}
-
-// Names that the text itself uses, and words Python reserves that an element name can be.
-const std::set<std::string> taken = {"s", "Rational", "Symbol", "symbols", "nomes", "False", "None", "True"};
-
-// The Python names of the symbols: the name itself where it is a free identifier, else
-// its letters and digits with '_' for the rest, made unique.
-std::vector<std::string> python_names(const std::vector<std::string>& symbols) {
-    std::vector<std::string> names;
-    std::set<std::string> used(taken);
-    for (const std::string& symbol : symbols) {
-        std::string name = symbol;
-        if (!identifier(name) || used.count(name)) {
-            for (char& c : name)
-                if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) c = '_';
-            if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) name = "_" + name;
-            while (used.count(name) || (name.size() > 1 && name[0] == 'X' &&
-                                        name.find_first_not_of("0123456789", 1) == std::string::npos))
-                name += "_";
-        }
-        used.insert(name);
-        names.push_back(name);
-    }
-    return names;
-}
-
 struct Monomial {
     const TermView* term;
     std::map<int, unsigned> factors;  // what is left of the term's symbols
@@ -119,7 +80,15 @@ std::string nested(std::vector<Monomial> terms, const std::vector<std::string>& 
 }
 
 std::string polynomial(const PolyView& poly, const std::vector<std::string>& names) {
-    if (poly.empty()) return "0";
+    // A number alone is written as a sympy number, so that no Python division of two
+    // integers makes a float of a constant result.
+    if (poly.empty()) return "Integer(0)";
+    if (poly.size() == 1 && poly[0].power == 0 && poly[0].terms.size() == 1 && poly[0].terms[0].factors.empty()) {
+        const TermView& t = poly[0].terms[0];
+        const std::string sign = t.negative ? "-" : "";
+        return t.denominator == "1" ? "Integer(" + sign + t.numerator + ")"
+                                    : "Rational(" + sign + t.numerator + ", " + t.denominator + ")";
+    }
     std::string out;
     for (const PowerView& p : poly) {
         std::vector<Monomial> terms;
@@ -134,9 +103,48 @@ std::string polynomial(const PolyView& poly, const std::vector<std::string>& nam
 
 }  // namespace
 
-void write_python(std::ostream& out, const std::vector<std::string>& symbols, std::size_t count, const ViewSource& view) {
+// A Python string literal.
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\\' || c == '\'') out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += std::string("\\x") + hex[(c >> 4) & 0xf] + hex[c & 0xf];
+            continue;
+        }
+        out += c;
+    }
+    return out + "'";
+}
+
+// Names that the text itself uses, and words Python reserves that an element name can be.
+static const std::set<std::string> taken_names = {"s", "Integer", "Rational", "Symbol", "symbols", "nomes", "False", "None", "True"};
+
+// The Python names of the symbols: the name itself where it is a free identifier, else
+// its letters and digits with '_' for the rest, made unique.
+std::vector<std::string> python_names(const std::vector<std::string>& symbols) {
+    std::vector<std::string> names;
+    std::set<std::string> used(taken_names);
+    for (const std::string& symbol : symbols) {
+        std::string name = symbol;
+        if (!identifier(name) || used.count(name)) {
+            for (char& c : name)
+                if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) c = '_';
+            if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) name = "_" + name;
+            while (used.count(name) || (name.size() > 1 && (name[0] == 'X' || name[0] == 'D') &&
+                                        name.find_first_not_of("0123456789", 1) == std::string::npos))
+                name += "_";
+        }
+        used.insert(name);
+        names.push_back(name);
+    }
+    return names;
+}
+
+std::vector<std::string> write_python_header(std::ostream& out, const std::vector<std::string>& symbols) {
     std::vector<std::string> names = python_names(symbols);
-    out << "from sympy import Rational, Symbol, symbols\n";
+    out << "from sympy import Integer, Rational, Symbol, symbols\n";
     std::string plain_names = "s", plain_symbols = "s";
     std::string others;
     for (std::size_t i = 0; i < symbols.size(); ++i) {
@@ -149,6 +157,11 @@ void write_python(std::ostream& out, const std::vector<std::string>& symbols, st
     }
     out << plain_names << (plain_names == "s" ? "," : "") << " = symbols(" << quoted(plain_symbols) << ", seq=True)\n";
     out << others;
+    return names;
+}
+
+void write_python(std::ostream& out, const std::vector<std::string>& symbols, std::size_t count, const ViewSource& view) {
+    std::vector<std::string> names = write_python_header(out, symbols);
     std::string labels;
     for (std::size_t i = 0; i < count; ++i) {
         const FunctionView f = view(i);

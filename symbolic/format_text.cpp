@@ -55,6 +55,20 @@ void write_polynomial(std::string& out, const char* label, const PolyView& poly,
 
 }  // namespace
 
+std::string sum_text(const Mpoly& p, const std::vector<std::string>& symbols) {
+    fmpz_t one;
+    fmpz_init_set_ui(one, 1);
+    const PolyView view = view_of(p, one);
+    fmpz_clear(one);
+    std::string out;
+    for (std::size_t i = 0; i < view.size(); ++i) {
+        bool negative = false;
+        const std::string text = piece(view[i], symbols, negative);
+        out += i == 0 ? (negative ? "-" : "") + text : (negative ? " - " : " + ") + text;
+    }
+    return out.empty() ? "0" : out;
+}
+
 void write_text(std::ostream& out, const std::vector<std::string>& symbols, std::size_t count, const ViewSource& view) {
     out << "Símbolos:";
     if (symbols.empty()) out << " nenhum";

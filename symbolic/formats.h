@@ -46,6 +46,26 @@ void write_json(std::ostream& out, const std::vector<std::string>& symbols, std:
 void write_functions(std::ostream& out, SymbolicFormat format, const SymbolicResult& result,
                      const std::vector<std::string>& names, int node_count);
 
+/// p on one line in the text form.
+std::string sum_text(const Mpoly& p, const std::vector<std::string>& symbols);
+
+/// A Python string literal of text.
+std::string quoted(const std::string& text);
+
+/// The Python names of the symbols: the name itself where it is a free identifier, else
+/// its letters and digits with '_' for the rest, made unique and never of the form of
+/// the names the Python forms assign (X7, D12).
+std::vector<std::string> python_names(const std::vector<std::string>& symbols);
+
+/// The imports and the symbols of a Python text; returns the symbols' Python names.
+std::vector<std::string> write_python_header(std::ostream& out, const std::vector<std::string>& symbols);
+
+/// The LaTeX subscript of a name: runs of letters upright, reserved characters escaped.
+std::string subscript(const std::string& text);
+
+/// A symbol in LaTeX: its kind letter with the rest of the name as subscript.
+std::string latex_symbol(const std::string& name);
+
 /// "V(name)" for a node voltage, "I(name)" for an extra current.
 std::string variable_label(const FunctionView& f);
 

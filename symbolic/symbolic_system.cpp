@@ -48,6 +48,7 @@ SymbolicSystem SymbolicPencil::to_integers(const MpolyContext& ctx) const {
     system.n = n_;
     system.a.assign(static_cast<std::size_t>(n_) * n_, Mpoly(ctx));
     system.b.assign(n_, Mpoly(ctx));
+    system.row_scale.resize(static_cast<std::size_t>(n_));
     std::vector<ulong> exponents(ctx.variables(), 0);
     fmpz_t scale, coefficient;
     fmpz_init(scale);
@@ -57,6 +58,8 @@ SymbolicSystem SymbolicPencil::to_integers(const MpolyContext& ctx) const {
         for (int c = 1; c <= n_ + 1; ++c)
             for (const Term& t : entries_[(static_cast<std::size_t>(r) - 1) * (n_ + 1) + (c - 1)])
                 fmpz_lcm(scale, scale, fmpq_denref(t.coefficient.get()));
+        fmpz_set(fmpq_numref(system.row_scale[r - 1].get()), scale);
+                    fmpz_one(fmpq_denref(system.row_scale[r - 1].get()));
         for (int c = 1; c <= n_ + 1; ++c) {
             Mpoly& target = c <= n_ ? system.a[static_cast<std::size_t>(r - 1) * n_ + (c - 1)] : system.b[r - 1];
             for (const Term& t : entries_[(static_cast<std::size_t>(r) - 1) * (n_ + 1) + (c - 1)]) {

@@ -19,6 +19,7 @@ struct SymbolicSystem {
     int n = 0;
     std::vector<Mpoly> a;
     std::vector<Mpoly> b;
+    std::vector<exact::Rational> row_scale;  // the positive integer that made row r integral
     const Mpoly& at(int row, int column) const { return a[static_cast<std::size_t>(row) * n + column]; }
 };
 

@@ -3,11 +3,15 @@
 // the simplification.
 #include <filesystem>
 #include <map>
+#include <cmath>
 #include <random>
 
 #include <gtest/gtest.h>
 
+#include "engine/fp_fault.h"
 #include "exact/exact_solver.h"
+#include "symbolic/dominant_terms.h"
+#include "symbolic/nested_solver.h"
 #include "symbolic/substitution.h"
 #include "symbolic/symbolic_solver.h"
 #include "symbolic_testing.h"
@@ -49,35 +53,60 @@ TEST(Symbolic, ClosedFormsDerivedByHand) {
     }
 }
 
-TEST(Symbolic, EveryExampleIsVerifiedOrRefusedAsTooLarge) {
+TEST(Symbolic, EveryExampleIsVerifiedFlatOrRefusedAndNested) {
     namespace fs = std::filesystem;
     int examples = 0;
     for (const auto& entry : fs::directory_iterator(testing::source_path("examples"))) {
         if (entry.path().extension() != ".net") continue;
         ++examples;
         SCOPED_TRACE(entry.path().filename().string());
-        testing::CommandRun run = run_symbolic({"--formato", "json"}, testing::read_file(entry.path().string()));
-        // The 25-variable circuits have billions of terms: stopped by the limit, and with
-        // two symbols the same circuit goes through.
+        const std::string netlist = testing::read_file(entry.path().string());
+        // The nested form of every variable, checked against the exact system.
+        testing::CommandRun nested = run_symbolic({"--aninhado"}, netlist);
+        EXPECT_EQ(nested.status, 0) << nested.err;
+        EXPECT_NE(nested.out.find("\nverificado\n"), std::string::npos);
+        // The 25-variable circuits and the op-amp model have billions of terms flat:
+        // stopped by the limit, and with two symbols the same circuit goes through.
         static const std::map<std::string, std::vector<std::string>> too_large = {
             {"ladder25.net", {"--simbolos", "R1,C23", "--variaveis", "24"}},
             {"butterworth25.net", {"--simbolos", "RS,RL", "--variaveis", "13"}},
             {"amp_op_24t.net", {"--simbolos", "RF,RG", "--variaveis", "17"}},
+            {"amp_op_bipolar24.net", {"--simbolos", "GM1,CC", "--variaveis", "18"}},
         };
         auto large = too_large.find(entry.path().filename().string());
+        testing::CommandRun run = run_symbolic({"--formato", "json"}, netlist);
         if (large != too_large.end()) {
             EXPECT_EQ(run.status, 1);
             EXPECT_EQ(run.err.rfind("Expressão simbólica grande demais (mais de ", 0), 0u) << run.err;
-            EXPECT_NE(run.err.find(" termos); use --numericos ou --simbolos\n"), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find(" termos); use --numericos ou --simbolos, --aninhado ou --aproximar\n"),
+                      std::string::npos)
+                << run.err;
             EXPECT_EQ(run.out, "");
             std::vector<std::string> options = large->second;
             options.insert(options.end(), {"--formato", "json"});
-            run = run_symbolic(options, testing::read_file(entry.path().string()));
+            run = run_symbolic(options, netlist);
         }
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err, "verificado\n");
     }
-    EXPECT_GE(examples, 14);
+    EXPECT_GE(examples, 15);
+}
+
+// A ladder of 41 variables: beyond the elimination's tables and beyond 32 rows, read
+// and solved flat with two symbols and nested with all of them.
+TEST(Symbolic, CircuitsOfAnySizeAreRead) {
+    std::string netlist = "escada\nV1 in 0 1 IMPULSO\n", previous = "in";
+    for (int k = 1; k <= 40; ++k) {
+        netlist += "R" + std::to_string(k) + " " + previous + " n" + std::to_string(k) + " " + std::to_string(1000 * (1 + k % 3)) + "\n";
+        netlist += "C" + std::to_string(k) + " n" + std::to_string(k) + " 0 " + std::to_string(1 + k % 5) + "e-9\n";
+        previous = "n" + std::to_string(k);
+    }
+    for (const auto& options : {std::vector<std::string>{"--simbolos", "R1,C40", "--variaveis", "41"},
+                                std::vector<std::string>{"--aninhado", "--variaveis", "41"}}) {
+        testing::CommandRun run = run_symbolic(options, netlist);
+        EXPECT_EQ(run.status, 0) << options[0] << run.err;
+        EXPECT_NE(run.out.find("\nverificado\n"), std::string::npos) << options[0];
+    }
 }
 
 TEST(Symbolic, AChangedResultFailsTheCheck) {
@@ -175,21 +204,88 @@ TEST(Symbolic, RandomCircuitsAreVerified) {
     EXPECT_GE(verified, 20);
 }
 
-TEST(Symbolic, ApproximationDropsTheSmallTerms) {
-    // R2 is a thousandth of R1: within 1 % the denominator R1 + R2 becomes R1, and the
-    // function changes by R2 / R1.
+TEST(Symbolic, DominantTermsKeepTheLargestWithinTheTolerance) {
+    // R2 is a thousandth of R1: within 1 % the denominator's s^1 coefficient R1 + R2
+    // becomes R1, with an error of R2 / (R1 + R2).
     testing::CommandRun run =
         run_symbolic({"--aproximar", "0.01", "--variaveis", "2"}, "t\nV1 in 0 1 DEGRAU\nR1 in out 1000\nR2 out 0 1\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("  N(s) = V1*R2\n  D(s) = R1*s\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("verificado\nAproximação com tolerância 0.01: 2 termos mantidos, 1 descartados; maior "
-                           "variação relativa da função nas frequências de teste: 0.001\n"),
-              std::string::npos)
-        << run.out;
+    EXPECT_NE(run.out.find("    D(s) s^1: 1 termo, erro 9.99e-04\n"), std::string::npos) << run.out;
     // A zero tolerance keeps everything.
     run = run_symbolic({"--aproximar", "0", "--variaveis", "2", "--formato", "latex"},
                        "t\nV1 in 0 1 DEGRAU\nR1 in out 1000\nR2 out 0 1\n");
-    EXPECT_NE(run.err.find("3 termos mantidos, 0 descartados"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("    D(s) s^1: 2 termos, erro 0.00e+00\n"), std::string::npos) << run.err;
+    // Poles of a ladder whose sections differ by a factor of 100: p = -a0/a1 within 2 %.
+    run = run_symbolic({"--polos", "--variaveis", "3"},
+                       "t\nV1 in 0 1 IMPULSO\nR1 in a 1000\nC1 a 0 1e-6\nR2 a b 100000\nC2 b 0 1e-9\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::size_t pole = run.out.find("  p1 = -(");
+    ASSERT_NE(pole, std::string::npos) << run.out;
+    const std::size_t difference = run.out.find("diferença relativa ", pole);
+    ASSERT_NE(difference, std::string::npos);
+    EXPECT_LT(std::stod(run.out.substr(difference + 20, 8)), 0.02) << run.out.substr(pole, 200);
+}
+
+// On random circuits every stated error bound holds against the coefficients of the
+// flat exact result: ratios of coefficients, which no common factor changes.
+TEST(Symbolic, DominantTermErrorBoundsHoldOnRandomCircuits) {
+    std::mt19937 random(7);
+    const char* nodes[] = {"0", "a", "b", "c"};
+    int checked = 0;
+    for (int circuit = 0; circuit < 25; ++circuit) {
+        std::string netlist = "aleatorio\nV1 a 0 1 IMPULSO\n";
+        for (int e = 1; e <= 7; ++e) {
+            const char kind = "RRRCCG"[random() % 6];
+            const std::string a = nodes[random() % 4], b = nodes[1 + random() % 3];
+            std::string line = std::string(1, kind) + std::to_string(e) + " " + a + " " + b;
+            if (kind == 'G') line += std::string(" ") + nodes[random() % 4] + " 0";
+            const double value = std::pow(10.0, static_cast<double>(random() % 60) / 10.0 - (kind == 'C' ? 9 : kind == 'G' ? 4 : -1));
+            char text[32];
+            std::snprintf(text, sizeof text, " %.3g\n", value);
+            netlist += line + text;
+        }
+        SCOPED_TRACE(netlist);
+        fp_clear();  // as the command does before reading
+        auto tables = testing::read_tables(netlist);
+        const int k = tables->variable_count - 1;
+        if (k < 1) continue;
+        symbolic::NestedResult chained = symbolic::solve_nested(*tables, {}, {k}, symbolic::NumeratorForm::chained);
+        if (chained.status != symbolic::NestedResult::Status::solved) continue;
+        if (symbolic::first_nested_difference(chained, *tables) != 0) continue;  // singular at the values
+        symbolic::DominantResult kept = symbolic::dominant_terms(chained, {0.05});
+        // The exact unreduced D(s) = s det at the values, from the zero-tolerance run.
+        symbolic::DominantResult whole = symbolic::dominant_terms(chained, {0.0});
+        exact::IntPoly n0, d0, n1, d1;
+        symbolic::substitute_values(whole.kept.functions[0], whole.kept.symbols, n0, d0);
+        symbolic::substitute_values(kept.kept.functions[0], kept.kept.symbols, n1, d1);
+        ASSERT_TRUE(symbolic::agrees_with_exact(whole.kept.functions[0], whole.kept.symbols,
+                                                exact::solve_exact(*tables).variables[k - 1]));
+        const std::vector<symbolic::CoefficientReport>& report = kept.reports[0].denominator;
+        auto coefficient = [](const exact::IntPoly& p, long power) {
+            fmpz_t c;
+            fmpz_init(c);
+            fmpz_poly_get_coeff_fmpz(c, p.get(), power);
+            const double value = fmpz_get_d(c);
+            fmpz_clear(c);
+            return value;
+        };
+        const long top = d0.degree();
+        double top_error = 0;
+        for (const auto& c : report)
+            if (c.power == top) top_error = c.error;
+        for (const auto& c : report) {
+            if (c.limited) continue;
+            EXPECT_LE(c.error, 0.05);
+            const double exact_ratio = coefficient(d0, c.power) / coefficient(d0, top);
+            const double kept_ratio = coefficient(d1, c.power) / coefficient(d1, top);
+            EXPECT_LE(std::fabs(kept_ratio / exact_ratio - 1), (1 + c.error) / (1 - top_error) - 1 + 1e-12)
+                << "s^" << c.power;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 20);
+    fp_clear();  // the ratios above may divide by a zero coefficient
 }
 
 }  // namespace

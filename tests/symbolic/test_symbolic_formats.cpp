@@ -159,7 +159,7 @@ TEST(SymbolicFormats, LatexReadsBackAsTheExactFunction) {
     EXPECT_NE(latex.find("\\frac{1}{4}"), std::string::npos) << latex;  // the initial voltage
 }
 
-TEST(SymbolicFormats, PythonTextRunsWithSympyAndMatchesTheTermLists) {
+TEST(SymbolicFormats, PythonTextsFlatAndNestedRunWithSympyAndMatchTheTermLists) {
     testing::ScratchDir dir;
     struct Input {
         std::string name, netlist, variables;
@@ -193,6 +193,11 @@ TEST(SymbolicFormats, PythonTextRunsWithSympyAndMatchesTheTermLists) {
         "        got = space['X%d' % k].xreplace(symbols)\n"
         "        want = value(v['numerador']) / value(v['denominador'])\n"
         "        assert got == Rational(want.numerator, want.denominator), (base, k, got, want)\n"
+        "        nested = {}\n"
+        "        exec(open(base + '_aninhado.py').read(), nested)\n"
+        "        renamed = {next(x for x in nested.values() if getattr(x, 'name', None) == getattr(key, 'name')): val\n"
+        "                 for key, val in symbols.items()}\n"
+        "        assert nested['X%d' % k].xreplace(renamed) == got, (base, k)\n"
         "print('ok')\n";
     std::string arguments;
     for (const Input& input : inputs) {
@@ -204,7 +209,7 @@ TEST(SymbolicFormats, PythonTextRunsWithSympyAndMatchesTheTermLists) {
         EXPECT_EQ(python.err, "verificado\n");
         // The shape: the imports, every symbol declared under its own name where it is an
         // identifier, rationals exact, one X<k> per variable and the names.
-        EXPECT_EQ(python.out.rfind("from sympy import Rational, Symbol, symbols\ns, V1, R1, ", 0), 0u) << python.out;
+        EXPECT_EQ(python.out.rfind("from sympy import Integer, Rational, Symbol, symbols\ns, V1, R1, ", 0), 0u) << python.out;
         EXPECT_FALSE(std::regex_search(python.out, std::regex(R"([0-9.]\s*/\s*[0-9.(])"))) << python.out;
         EXPECT_TRUE(std::regex_search(python.out, std::regex(R"(\nX1 = \(.*\)/\(.*\)\n)")));
         EXPECT_TRUE(std::regex_search(python.out, std::regex(R"(\nnomes = \{1: 'in', 2: .*\}\n$)")));
@@ -212,6 +217,11 @@ TEST(SymbolicFormats, PythonTextRunsWithSympyAndMatchesTheTermLists) {
             EXPECT_NE(python.out.find("\nRx_1 = Symbol('Rx-1')\n"), std::string::npos) << python.out;
             EXPECT_NE(python.out.find("Rational(1, 4)"), std::string::npos);
         }
+        // The nested form of the same variables, checked in sympy at the same point.
+        testing::CommandRun nested =
+            testing::run_symbolic({"--aninhado", "--formato", "python", "--variaveis", input.variables}, input.netlist);
+        ASSERT_EQ(nested.status, 0) << nested.err;
+        testing::write_file(dir.file(input.name + "_aninhado.py"), nested.out);
         testing::write_file(dir.file(input.name + ".py"), python.out);
         testing::write_file(dir.file(input.name + ".json"), json.out);
         arguments += " " + dir.file(input.name);
