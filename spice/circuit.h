@@ -26,6 +26,22 @@ struct FlatElement {
     bool impulse = false;            // V, I: impulse rather than step
     bool ammeter = false;            // V: 0 V, written with no AC and no transient function
     Origin origin;
+
+    double ac_value = 0.0;           // R: resistance of the AC analysis (ac=)
+    bool has_ac_value = false;
+    // V, I as written; the writer settles value and impulse once it knows the whole deck.
+    struct Source {
+        double dc = 0.0;             // DC value, or the bare value
+        bool has_dc = false;
+        double ac = 0.0;             // AC magnitude
+        double phase = 0.0;          // AC phase, degrees
+        bool has_ac = false;
+        std::string function;        // transient function (pulse, sin, ...), lower case
+        double change = 0.0;         // its step from the initial to the final level
+        bool has_change = false;     // false for SIN and the modulated forms
+        double z0 = 0.0;             // V of an RF port: the resistance in series
+        bool port = false;
+    } source;
 };
 
 struct FlatCircuit {
@@ -41,6 +57,7 @@ struct ElementScope {
     std::function<std::string(const std::string&)> element;  // element name: element key
     const ParamScope* params = nullptr;
     SourceMode sources = SourceMode::as_written;
+    const Deck* deck = nullptr;  // models, temperature
 };
 
 /// Reads one element line other than X into element (kind, nodes, value, refs). False,

@@ -1,5 +1,6 @@
 // The element lines of the linear subset: R, C, L, K, E, G, F, H, V and I.
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "spice/circuit.h"
@@ -30,18 +31,18 @@ const char* refused_kind(char kind) {
 
 bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-// POLY, VALUE, TABLE and the other forms of a controlled source that are not one gain,
-// named by the word after the output nodes: "POLY(2)", "VALUE={...}", "TABLE {...}".
-bool nonlinear_form(const std::vector<std::string>& words) {
-    if (words.size() < 4) return false;
+// The word after the output nodes that names a form of controlled source other than
+// one gain ("poly", "value", "table", ...), or "" for none.
+std::string source_form(const std::vector<std::string>& words) {
+    if (words.size() < 4) return {};
     std::string word = lower(words[3]);
-    if (word[0] == '{') return true;
+    if (word[0] == '{') return "value";
     std::string head = word.substr(0, word.find_first_of("({='"));
     static const char* const forms[] = {"poly", "value", "table", "laplace", "freq", "vol",
                                         "cur",  "and",   "or",    "nand",    "nor"};
     for (const char* form : forms)
-        if (head == form) return true;
-    return false;
+        if (head == form) return head;
+    return {};
 }
 
 // Splits the words of a source's value part at parentheses and commas, keeping braced
@@ -65,7 +66,32 @@ std::vector<std::string> source_parts(const std::vector<std::string>& words, std
         }
         if (!part.empty()) parts.push_back(part);
     }
-    return parts;
+    // "dc=1.27", "ac=1", "z0=50": the keyword and its value as two parts.
+    std::vector<std::string> split;
+    for (const std::string& part : parts) {
+        std::size_t equals = part.find('=');
+        bool keyword = equals != std::string::npos && equals > 0 && part[0] != '{' && part[0] != '\'';
+        for (std::size_t i = 0; keyword && i < equals; ++i)
+            keyword = (part[i] >= 'a' && part[i] <= 'z') || (part[i] >= 'A' && part[i] <= 'Z') ||
+                      (part[i] >= '0' && part[i] <= '9');
+        if (!keyword) {
+            split.push_back(part);
+            continue;
+        }
+        split.push_back(part.substr(0, equals));
+        if (equals + 1 < part.size()) split.push_back(part.substr(equals + 1));
+    }
+    return split;
+}
+
+// The model types that a resistor, a capacitor and an inductor may name.
+bool model_fits(char kind, const std::string& type) {
+    switch (kind) {
+        case 'R': return type == "r" || type == "res";
+        case 'C': return type == "c" || type == "cap";
+        case 'L': return type == "l" || type == "ind";
+        default: return false;
+    }
 }
 
 class LineReader {
@@ -81,10 +107,15 @@ private:
         diagnostics_.refuse(origin_, why);
         return false;
     }
+    // A refusal that depends on the parameters of the instance names the element.
+    bool refuse_here(const std::string& why) {
+        if (element_.full_name.find('.') == std::string::npos) return refuse(why);
+        return refuse(why + " em " + element_.full_name);
+    }
     bool value_of(const std::string& text, double& value) {
         std::string error;
         if (evaluate(text, scope_.params, value, error)) return true;
-        return refuse("valor inválido " + text + ": " + error);
+        return refuse_here("valor inválido " + text + ": " + error);
     }
     bool nodes(std::size_t count) {
         if (words_.size() < count + 1) return refuse("faltam nós");
@@ -92,11 +123,13 @@ private:
         return true;
     }
     bool passive();
+    bool temperature_factor(const Assignments& instance, const Model* model, double& factor);
     bool coupling();
     bool voltage_controlled();
     bool current_controlled();
+    bool polynomial(std::size_t controls_from, bool current);
     bool source();
-    bool transient_change(const std::string& function, const std::vector<double>& args, double& change);
+    bool transient_change(const std::string& function, const std::vector<double>& args);
 
     const std::vector<std::string>& words_;
     const ElementScope& scope_;
@@ -105,20 +138,66 @@ private:
     const Origin& origin_;
 };
 
-// R, C, L: two nodes, the value (bare or as R=, C=, L=, value=), IC= for C and L, and
-// the multiplier m= of parallel copies.
+// The change of an R, C or L with temperature: 1 + tc1·ΔT + tc2·ΔT² (and 1.01^(tce·ΔT)
+// for R), ΔT from the element's temp= or dtemp=, the deck's .temp and the nominal
+// temperature. 1 when the deck runs at the nominal temperature.
+bool LineReader::temperature_factor(const Assignments& instance, const Model* model, double& factor) {
+    factor = 1.0;
+    double tc1 = 0.0, tc2 = 0.0, tce = 0.0, nominal = 27.0, circuit = 27.0, dtemp = 0.0, own = 0.0;
+    bool has_own = false;
+    auto read = [&](const Assignments& list) {
+        for (const auto& [name, expression] : list) {
+            double* target = name == "tc1" ? &tc1 : name == "tc2" ? &tc2 : name == "tce" ? &tce
+                           : name == "tnom" ? &nominal : name == "dtemp" ? &dtemp : name == "temp" ? &own : nullptr;
+            if (target && !value_of(expression, *target)) return false;
+            if (name == "temp") has_own = true;
+        }
+        return true;
+    };
+    const Deck* deck = scope_.deck;
+    if (deck && !deck->temperature.empty() && !value_of(deck->temperature, circuit)) return false;
+    if (deck && !deck->nominal_temperature.empty() && !value_of(deck->nominal_temperature, nominal)) return false;
+    if (model && !read(model->params)) return false;  // a model's tnom overrides the deck's
+    if (!read(instance)) return false;
+    double delta = (has_own ? own : circuit + dtemp) - nominal;
+    if (delta == 0.0 || (tc1 == 0.0 && tc2 == 0.0 && tce == 0.0)) return true;
+    factor = (1.0 + tc1 * delta + tc2 * delta * delta) * (tce != 0.0 ? std::pow(1.01, tce * delta) : 1.0);
+    if (!(factor > 0.0) || !std::isfinite(factor)) return refuse_here("valor não positivo na temperatura do circuito");
+    char text[96];
+    std::snprintf(text, sizeof text, "valor multiplicado por %.9g: coeficientes de temperatura a %.6g °C", factor,
+                  nominal + delta);
+    diagnostics_.note(origin_, text);
+    return true;
+}
+
+// R, C, L: two nodes, the value (bare or as R=, C=, L=, value=) and a model name in
+// either order, IC= for C and L, ac= (R), m= and scale=, and the temperature.
 bool LineReader::passive() {
     if (!nodes(2)) return false;
     std::vector<std::string> loose;
     Assignments named = assignments(words_, 3, &loose);
-    bool has_value = false;
-    if (!loose.empty()) {
-        if (!value_of(loose[0], element_.value)) return false;
-        has_value = true;
-        if (loose.size() > 1) return refuse("campo não reconhecido: " + loose[1]);
-    }
-    double copies = 1.0;
     const char kind = element_.kind;
+    const Model* model = nullptr;
+    bool has_value = false;
+    for (const std::string& word : loose) {
+        const Model* found = nullptr;
+        if (scope_.deck)
+            if (auto m = scope_.deck->models.find(lower(word)); m != scope_.deck->models.end()) found = &m->second;
+        if (found && !model) {
+            if (!model_fits(kind, found->type))
+                return refuse("o modelo " + word + " é do tipo " + found->type + ", não de " +
+                              (kind == 'R' ? "resistor" : kind == 'C' ? "capacitor" : "indutor"));
+            model = found;
+        } else if (!has_value) {
+            if (!value_of(word, element_.value)) return false;
+            has_value = true;
+        } else {
+            return refuse("campo não reconhecido: " + word);
+        }
+    }
+    double copies = 1.0, scale = 1.0;
+    Assignments temperature;
+    std::vector<std::string> geometry;
     for (const auto& [name, expression] : named) {
         bool value_name = name == "value" || (kind == 'R' && (name == "r" || name == "resistance")) ||
                           (kind == 'C' && (name == "c" || name == "capacitance")) ||
@@ -129,16 +208,72 @@ bool LineReader::passive() {
         } else if (name == "ic" && kind != 'R') {
             if (!value_of(expression, element_.second)) return false;
             element_.has_second = true;
-        } else if (name == "m") {
-            if (!value_of(expression, copies)) return false;
-            if (!(copies > 0.0)) return refuse("multiplicador m deve ser positivo");
+        } else if (name == "ac" && kind == 'R') {
+            if (!value_of(expression, element_.ac_value)) return false;
+            element_.has_ac_value = true;
+        } else if (name == "m" || name == "scale") {
+            double& target = name == "m" ? copies : scale;
+            if (!value_of(expression, target)) return false;
+            if (!(target > 0.0)) return refuse_here(name + " deve ser positivo");
+        } else if (name == "temp" || name == "dtemp" || name == "tc1" || name == "tc2" || (name == "tce" && kind == 'R')) {
+            temperature.emplace_back(name, expression);
+        } else if (name == "noisy" || name == "noise" || name == "bv_max") {
+            diagnostics_.note(origin_, "parâmetro " + name + " ignorado: não muda a resposta");
+        } else if (name == "l" || name == "w" || name == "nt") {
+            geometry.push_back(name);
         } else {
-            diagnostics_.note(origin_, "parâmetro " + name + " ignorado");
+            return refuse("parâmetro desconhecido: " + name);
         }
     }
-    if (!has_value) return refuse("falta o valor");
+    if (!has_value && model && kind == 'R') {
+        // A semiconductor resistor: sheet resistance times length over width.
+        double sheet = 0.0, width = 1e-6, length = 0.0, narrow = 0.0, shorten = 0.0;
+        bool has_sheet = false, has_length = false;
+        for (const auto& [name, expression] : model->params) {
+            double* target = name == "rsh" ? &sheet : name == "defw" ? &width : name == "narrow" ? &narrow
+                           : name == "short" ? &shorten : nullptr;
+            if (target && !value_of(expression, *target)) return false;
+            has_sheet = has_sheet || name == "rsh";
+        }
+        for (const auto& [name, expression] : named) {
+            if (name == "l" && !value_of(expression, length)) return false;
+            if (name == "w" && !value_of(expression, width)) return false;
+            has_length = has_length || name == "l";
+        }
+        if (has_sheet && has_length) {
+            if (!(width - narrow > 0.0) || !(length - shorten > 0.0)) return refuse_here("geometria sem área");
+            element_.value = sheet * (length - shorten) / (width - narrow);
+            has_value = true;
+            geometry.clear();
+        }
+    }
+    if (!has_value) return refuse(model ? "falta o valor: só o resistor com rsh no modelo e l= é calculado"
+                                        : "falta o valor");
+    if (!geometry.empty()) diagnostics_.note(origin_, "parâmetro " + geometry[0] + " ignorado: o valor foi dado");
+    if (model) {
+        for (const auto& [name, expression] : model->params) {
+            bool multiplier = (kind == 'R' && (name == "r" || name == "res")) ||
+                              (kind == 'C' && (name == "c" || name == "cap")) ||
+                              (kind == 'L' && (name == "l" || name == "ind"));
+            bool nonlinear = name == "vc1" || name == "vc2" || name == "il1" || name == "il2";
+            double parameter = 0.0;
+            if ((multiplier || nonlinear) && !value_of(expression, parameter)) return false;
+            if (multiplier && parameter != 1.0)
+                return refuse("o modelo dá " + name + "=" + expression +
+                              ": multiplicador num simulador, valor padrão noutro; escreva o valor no elemento");
+            if (nonlinear && parameter != 0.0)
+                return refuse("o modelo dá " + name + ": valor que depende do ponto de operação");
+        }
+    }
+    double factor = 1.0;
+    if ((model || !temperature.empty() || (scope_.deck && !scope_.deck->temperature.empty())) &&
+        !temperature_factor(temperature, model, factor))
+        return false;
     if (kind == 'R' && element_.value == 0.0) return refuse("resistência nula");
-    element_.value = kind == 'C' ? element_.value * copies : element_.value / copies;
+    if (kind == 'R' && element_.has_ac_value && element_.ac_value == 0.0) return refuse("resistência AC nula");
+    double per_copy = kind == 'C' ? copies : 1.0 / copies;
+    element_.value *= scale * per_copy * factor;
+    element_.ac_value *= scale * per_copy * factor;
     return true;
 }
 
@@ -147,19 +282,52 @@ bool LineReader::coupling() {
     if (words_.size() < 4) return refuse("faltam campos");
     element_.refs = {scope_.element(words_[1]), scope_.element(words_[2])};
     if (!value_of(words_[3], element_.value)) return false;
-    if (std::fabs(element_.value) > 1.0) return refuse("coeficiente de acoplamento fora de [-1, 1]");
+    if (std::fabs(element_.value) > 1.0) return refuse_here("coeficiente de acoplamento fora de [-1, 1]");
+    return true;
+}
+
+// POLY(1): one control, the gain its coefficient p1. The constant p0 plays no part in
+// the responses; p2 and above make the source nonlinear.
+bool LineReader::polynomial(std::size_t form_at, bool current) {
+    std::vector<std::string> parts = source_parts(words_, form_at);
+    // parts: "POLY" "1" then the control(s) and the coefficients.
+    if (parts.size() < 2 || lower(parts[0]) != "poly") return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
+    double dimension = 0.0;
+    std::string error;
+    if (!evaluate(parts[1], nullptr, dimension, error) || dimension != 1.0)
+        return refuse("POLY(" + parts[1] + "): só POLY(1), de um controle, é linear");
+    std::size_t controls = current ? 1 : 2;
+    if (parts.size() < 2 + controls) return refuse("faltam os controles de POLY(1)");
+    if (current) element_.refs = {scope_.element(parts[2])};
+    else element_.nodes.insert(element_.nodes.end(), {scope_.node(parts[2]), scope_.node(parts[3])});
+    std::vector<double> coefficients;
+    for (std::size_t i = 2 + controls; i < parts.size(); ++i) {
+        double c;
+        if (!value_of(parts[i], c)) return false;
+        coefficients.push_back(c);
+    }
+    for (std::size_t i = 2; i < coefficients.size(); ++i)
+        if (coefficients[i] != 0.0)
+            return refuse("POLY(1) com termo de grau " + std::to_string(i) + ": fonte não linear");
+    element_.value = coefficients.size() > 1 ? coefficients[1] : 0.0;
+    if (!coefficients.empty() && coefficients[0] != 0.0)
+        diagnostics_.note(origin_, "termo constante de POLY(1) ignorado: não muda as respostas");
     return true;
 }
 
 bool LineReader::voltage_controlled() {
-    if (nonlinear_form(words_)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
+    std::string form = source_form(words_);
+    if (form == "poly") return nodes(2) && polynomial(3, false);
+    if (!form.empty()) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
     if (!nodes(4)) return false;
     if (words_.size() != 6) return refuse(words_.size() < 6 ? "falta o ganho" : "campo não reconhecido: " + words_[6]);
     return value_of(words_[5], element_.value);
 }
 
 bool LineReader::current_controlled() {
-    if (nonlinear_form(words_)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
+    std::string form = source_form(words_);
+    if (form == "poly") return nodes(2) && polynomial(3, true);
+    if (!form.empty()) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
     if (!nodes(2)) return false;
     if (words_.size() != 5) return refuse(words_.size() < 5 ? "falta o ganho" : "campo não reconhecido: " + words_[5]);
     element_.refs = {scope_.element(words_[3])};
@@ -168,28 +336,29 @@ bool LineReader::current_controlled() {
 
 // The step that stands for a transient function: its change from the initial to the
 // final level. SIN and the modulated forms have none.
-bool LineReader::transient_change(const std::string& function, const std::vector<double>& args, double& change) {
+bool LineReader::transient_change(const std::string& function, const std::vector<double>& args) {
+    FlatElement::Source& source = element_.source;
     if (function == "pulse" || function == "exp") {
         if (args.size() < 2) return refuse(function + " com menos de dois valores");
-        change = args[1] - args[0];
-        return true;
-    }
-    if (function == "pwl") {
+        source.change = args[1] - args[0];
+        source.has_change = true;
+    } else if (function == "pwl") {
         if (args.size() < 2 || args.size() % 2 != 0) return refuse("PWL sem pares tempo, valor");
-        change = args.back() - args[1];
-        return true;
+        source.change = args.back() - args[1];
+        source.has_change = true;
     }
-    return refuse("função " + function + " não tem degrau equivalente; use AC ou DC");
+    return true;
 }
 
-// V and I: DC value (bare or after DC), AC magnitude and phase, transient function.
+// V and I: DC value (bare, after DC or dc=), AC magnitude and phase (AC or ac=), the
+// transient function, and the RF port (portnum, z0). What they become is settled by
+// the writer, which knows whether the deck is an AC deck.
 bool LineReader::source() {
     if (!nodes(2)) return false;
     std::vector<std::string> parts = source_parts(words_, 3);
-    double dc = 0.0, ac = 0.0, phase = 0.0;
-    bool has_ac = false;
-    std::string function;
+    FlatElement::Source& source = element_.source;
     std::vector<double> args;
+    bool has_portnum = false;
     auto number_at = [&](std::size_t i, double& value) {
         std::string error;
         return i < parts.size() && evaluate(parts[i], scope_.params, value, error);
@@ -197,44 +366,45 @@ bool LineReader::source() {
     for (std::size_t i = 0; i < parts.size(); ++i) {
         std::string word = lower(parts[i]);
         if (word == "dc") {
-            if (number_at(i + 1, dc)) ++i;
+            source.has_dc = true;
+            if (number_at(i + 1, source.dc)) ++i;
         } else if (word == "ac") {
-            has_ac = true;
-            ac = 1.0;
-            if (number_at(i + 1, ac)) {
+            source.has_ac = true;
+            source.ac = 1.0;
+            if (number_at(i + 1, source.ac)) {
                 ++i;
-                if (number_at(i + 1, phase)) ++i;
+                if (number_at(i + 1, source.phase)) ++i;
             }
         } else if (word == "pulse" || word == "sin" || word == "exp" || word == "pwl" || word == "sffm" ||
                    word == "am" || word == "trnoise" || word == "trrandom" || word == "pat") {
-            function = word;
+            source.function = word;
             double arg;
             while (number_at(i + 1, arg)) args.push_back(arg), ++i;
         } else if (starts_with(word, "distof")) {
             double ignored;
             while (number_at(i + 1, ignored)) ++i;
             diagnostics_.note(origin_, word + " ignorado");
+        } else if ((word == "portnum" || word == "z0") && element_.kind == 'V') {
+            double number;
+            if (!number_at(i + 1, number)) return refuse("falta o valor de " + word);
+            ++i;
+            if (word == "portnum") has_portnum = true;
+            else if (!(number > 0.0)) return refuse_here("z0 deve ser positivo");
+            else source.z0 = number;
         } else if (i == 0) {
-            if (!value_of(parts[i], dc)) return false;
+            if (!value_of(parts[i], source.dc)) return false;
+            source.has_dc = true;
         } else {
             return refuse("campo não reconhecido: " + parts[i]);
         }
     }
-    if (has_ac && phase != 0.0) {
-        if (std::fabs(phase) != 180.0) return refuse("fase AC diferente de 0 e de 180 graus");
-        ac = -ac;
-        diagnostics_.note(origin_, "fase de 180 graus: valor AC com o sinal trocado");
+    if (has_portnum) {
+        source.port = true;
+        if (source.z0 == 0.0) source.z0 = 50.0;
+    } else if (source.z0 != 0.0) {
+        return refuse("z0 sem portnum");
     }
-    double change = 0.0;
-    bool use_function = !function.empty() && !has_ac;
-    if (use_function && !transient_change(function, args, change)) return false;
-    if (!function.empty() && has_ac) diagnostics_.note(origin_, "função " + function + " ignorada: a fonte tem AC");
-    element_.value = has_ac ? ac : use_function ? change : dc;
-    element_.impulse = scope_.sources == SourceMode::impulse || (scope_.sources == SourceMode::as_written && has_ac);
-    element_.ammeter = element_.kind == 'V' && !has_ac && function.empty() && dc == 0.0;
-    if (use_function)
-        diagnostics_.note(origin_, "função " + function + " trocada por " +
-                                       (element_.impulse ? "impulso" : "degrau") + " da variação entre o valor inicial e o final");
+    if (!source.function.empty() && !transient_change(source.function, args)) return false;
     return true;
 }
 

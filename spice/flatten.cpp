@@ -45,6 +45,10 @@ private:
         std::string key = lower(word);
         if (is_ground(key)) return "0";
         if (auto pin = scope.pins.find(key); pin != scope.pins.end()) return pin->second;
+        if (deck_.globals.count(key)) {  // one node of the whole circuit, whatever the instance
+            circuit_.node_names.emplace(key, word);
+            return key;
+        }
         std::string full = scope.path.empty() ? word : scope.path + "." + word;
         key = lower(full);
         circuit_.node_names.emplace(key, full);
@@ -86,6 +90,7 @@ private:
             lines.element = [&](const std::string& word) { return lower(full_name(word, scope)); };
             lines.params = scope.params;
             lines.sources = options_.sources;
+            lines.deck = &deck_;
             if (parse_element(statement, lines, element, diagnostics_)) add(std::move(element));
         }
     }
@@ -172,6 +177,8 @@ private:
         if (!global_) {
             global_ = std::make_unique<ParamScope>();
             for (const auto& [name, expression] : deck_.params) global_->define(name, expression);
+            for (const FunctionDefinition& f : deck_.functions)
+                global_->define_function(f.name, {f.parameters, f.body});
         }
         return global_.get();
     }

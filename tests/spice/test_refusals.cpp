@@ -21,7 +21,7 @@ TEST(SpiceRefusals, EveryRefusedLineIsListed) {
         "W1 a b vc wmod\n"
         "T1 a 0 b 0 Z0=50 TD=1n\n"
         "A1 a b amod\n"
-        "E1 a 0 POLY(1) b 0 0 1\n"
+        "E1 a 0 POLY(2) b 0 c 0 0 1 1\n"
         "G1 a 0 VALUE={v(b)}\n"
         "E2 a 0 TABLE {v(b)} = (0,0) (1,1)\n"
         "X1 a b nada\n"
@@ -44,13 +44,13 @@ TEST(SpiceRefusals, EveryRefusedLineIsListed) {
         "linha 8: W1 a b vc wmod (fora do subconjunto linear: chave)",
         "linha 9: T1 a 0 b 0 Z0=50 TD=1n (fora do subconjunto linear: linha de transmissão)",
         "linha 10: A1 a b amod (fora do subconjunto linear: modelo de código)",
-        "linha 11: E1 a 0 POLY(1) b 0 0 1 (fonte controlada não linear (POLY, VALUE, TABLE))",
+        "linha 11: E1 a 0 POLY(2) b 0 c 0 0 1 1 (POLY(2): só POLY(1), de um controle, é linear)",
         "linha 12: G1 a 0 VALUE={v(b)} (fonte controlada não linear (POLY, VALUE, TABLE))",
         "linha 13: E2 a 0 TABLE {v(b)} = (0,0) (1,1) (fonte controlada não linear (POLY, VALUE, TABLE))",
         "linha 14: X1 a b nada (subcircuito nada não definido)",
         "linha 15: F1 a 0 Vnada 2 (a corrente medida não é de uma fonte V conhecida)",
         "linha 16: H1 a 0 R1 2 (a corrente medida não é de uma fonte V conhecida)",
-        "linha 18: V1 a 0 SIN(0 1 1k) (função sin não tem degrau equivalente; use AC ou DC)",
+        "linha 18: V1 a 0 SIN(0 1 1k) (função sin não tem degrau equivalente e a fonte não tem valor AC nem DC)",
         "linha 19: R2 a 0 0 (resistência nula)",
         "linha 20: K1 R1 L9 0.5 (indutor não encontrado)",
         "linha 21: R1 b 0 1 (nome R1 repetido)",
