@@ -136,7 +136,7 @@ void Writer::settle_sources() {
         if (element.kind == 'R' && element.has_ac_value) {
             char text[160];
             if (network)
-                std::snprintf(text, sizeof text, "resistência AC %.9g usada (a DC é %.9g)", element.ac_value, element.value);
+                std::snprintf(text, sizeof text, "resistência AC %.9g usada; a DC é %.9g", element.ac_value, element.value);
             else
                 std::snprintf(text, sizeof text, "resistência AC %.9g ignorada: sem fonte AC, vale a DC", element.ac_value);
             diagnostics_.note(element.origin, text);
@@ -370,7 +370,7 @@ std::string Writer::write(const std::string& deck_name, std::vector<std::string>
         for (const std::string& line : replacements_) text += "*   " + line + '\n';
     }
     if (!internal_lines_.empty()) {
-        text += "* Nós criados para as correntes medidas por F e H:\n";
+        text += "* Nós criados (correntes medidas por F e H, portas RF):\n";
         for (const std::string& line : internal_lines_) text += "*   " + line + '\n';
     }
     auto limit = [&](int count, int most, const char* what) {
