@@ -8,12 +8,23 @@ namespace {
 
 bool is_separator(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == ','; }
 
-// Dot commands that do not describe the circuit; they are skipped with a note.
+// Dot commands that do not describe the circuit (analyses, outputs, options of the
+// common simulators); they are skipped with a note.
 bool describes_nothing(const std::string& word) {
-    static const char* const known[] = {".ac",    ".dc",      ".tran", ".op",    ".print",   ".plot",  ".probe",
-                                        ".options", ".option", ".opt", ".save",  ".meas",    ".measure", ".width",
-                                        ".backanno", ".four",  ".noise", ".tf",  ".sens",    ".disto", ".pz",
-                                        ".nodeset", ".ic",     ".title", ".csparam", ".list", ".protect", ".unprotect"};
+    static const char* const known[] = {
+        ".ac",     ".dc",       ".tran",   ".op",     ".print",  ".plot",    ".probe",   ".options", ".option",
+        ".opt",    ".save",     ".meas",   ".measure", ".width", ".backanno", ".four",   ".fourier", ".noise",
+        ".tf",     ".sens",     ".disto",  ".pz",     ".nodeset", ".ic",     ".title",   ".csparam", ".list",
+        ".protect", ".unprotect", ".status", ".stat", ".eval",   ".alarm",   ".fanout",  ".help",    ".store",
+        ".tr",     ".generator", ".gen",   ".sp",     ".mark",   ".unmark",  ".echo",    ".dcvolt",  ".save"};
+    for (const char* k : known)
+        if (word == k) return true;
+    return false;
+}
+
+// Dot commands that change the circuit between analyses, or sweep it.
+bool changes_the_circuit(const std::string& word) {
+    static const char* const known[] = {".step", ".alter", ".data", ".modify", ".delete", ".fault", ".unfault", ".get"};
     for (const char* k : known)
         if (word == k) return true;
     return false;
@@ -79,6 +90,14 @@ Model parse_model(const std::vector<std::string>& words, const Origin& origin) {
         if (ch == '(' || ch == ')') ch = ' ';
     model.params = assignments(split_words(params), 0);
     return model;
+}
+
+// Replaces a word "(a b c)" at words[at] by the words a, b and c.
+void unwrap_nodes(std::vector<std::string>& words, std::size_t at) {
+    if (words.size() <= at || words[at].size() < 2 || words[at].front() != '(' || words[at].back() != ')') return;
+    std::vector<std::string> inner = split_words(std::string_view(words[at]).substr(1, words[at].size() - 2));
+    words.erase(words.begin() + static_cast<std::ptrdiff_t>(at));
+    words.insert(words.begin() + static_cast<std::ptrdiff_t>(at), inner.begin(), inner.end());
 }
 
 // One level of .if ... .endif: whether the lines stand in the circuit now.
@@ -194,6 +213,9 @@ void parse_deck(const DeckSource& source, Deck& deck, Diagnostics& diagnostics) 
             continue;
         }
         if (!conditions.empty() && !conditions.back().active) continue;
+        // "V1 (1 0) ..." and ".subckt foo (a b)": nodes in parentheses, as one simulator writes them.
+        if (word[0] != '.') unwrap_nodes(words, 1);
+        else if (word == ".subckt") unwrap_nodes(words, 2);
         if (word[0] != '.') {
             body().push_back(Statement{line, words});
         } else if (word == ".subckt") {
@@ -253,10 +275,12 @@ void parse_deck(const DeckSource& source, Deck& deck, Diagnostics& diagnostics) 
                     if (name == "tnom") deck.nominal_temperature = value;
                 }
             diagnostics.note(line, "ignorado: não descreve o circuito");
-        } else if (word == ".step" || word == ".alter" || word == ".data") {
-            diagnostics.refuse(line, word + " pede várias análises: importe um caso de cada vez");
+        } else if (changes_the_circuit(word)) {
+            diagnostics.refuse(line, word + " muda o circuito entre análises: importe um caso de cada vez");
         } else {
-            diagnostics.note(line, "comando desconhecido, ignorado");
+            // An unknown command may describe part of the circuit (other simulators write
+            // elements as .vsource, .macro, ...): never read the deck without it silently.
+            diagnostics.refuse(line, "comando desconhecido: " + words[0]);
         }
     }
     for (const Subcircuit& sub : open) diagnostics.refuse(sub.origin, ".subckt sem .ends");

@@ -58,6 +58,8 @@ TEST(SpiceDialect, ConstructsReadWithTheirMeaning) {
         {".func, an empty .param and the resistor code",
          "t\n.func par(x, y) {x*y/(x+y)}\n.param\n.param r = 4K7\nR1 a 0 {par(r, r)}\nR2 a 0 27R56\nC1 a 0 2n2\n",
          "R1 a 0 2350\nR2 a 0 27.56\nC1 a 0 2.2e-09\n", ".param sem definições, ignorado"},
+        {"nodes in parentheses", "t\n.subckt half (a b)\nR1 (a b) 1\n.ends\nV1 (1 0) AC 1\nX1 (1 0) half\n",
+         "V1 1 0 1 IMPULSO\nR1.X1 1 0 1\n", ""},
         {"a 0 V ammeter adds no note about sources", "t\nV1 a 0 AC 1\nVam a b 0\nR1 b 0 1\n",
          "V1 a 0 1 IMPULSO\nVam a b 0 IMPULSO\nR1 b 0 1\n", ""},
     };
@@ -93,12 +95,14 @@ TEST(SpiceDialect, RefusalsNameTheLineAndTheInstance) {
         {"t\n.model dm D(is=1e-14)\nR1 a 0 dm 1k\n", "linha 3: R1 a 0 dm 1k (o modelo dm é do tipo d, não de resistor)"},
         {"t\nI1 a 0 SIN(0 1 1k)\nR1 a 0 1\n",
          "linha 2: I1 a 0 SIN(0 1 1k) (função sin não tem degrau equivalente e a fonte não tem valor AC nem DC)"},
-        {"t\n.param r=1\n.step param r 1 3 1\nR1 a 0 {r}\n", "linha 3: .step param r 1 3 1 (.step pede várias análises: importe um "
-                                                  "caso de cada vez)"},
+        {"t\n.param r=1\n.step param r 1 3 1\nR1 a 0 {r}\n", "linha 3: .step param r 1 3 1 (.step muda o circuito entre "
+                                                  "análises: importe um caso de cada vez)"},
         {"t\n.subckt tr a b params: k=0.5\nL1 a 0 1\nL2 b 0 1\nK1 L1 L2 {k}\n.ends\nX1 p q tr\nX2 r s tr k=2\n",
          "linha 5: K1 L1 L2 {k} (coeficiente de acoplamento fora de [-1, 1] em X2.K1)"},
         {"t\nR1 a 0 1.5k7\n", "linha 2: R1 a 0 1.5k7 (valor inválido 1.5k7: número mal formado: 1.5k7)"},
         {"t\nV1 a 0 AC 1 z0 50\n", "linha 2: V1 a 0 AC 1 z0 50 (z0 sem portnum)"},
+        {"t\n.vsource Vcc 1 0 dc 10\nR1 1 0 1\n", "linha 2: .vsource Vcc 1 0 dc 10 (comando desconhecido: .vsource)"},
+        {"t\n.print ac v(1)\n", "o deck não tem elementos"},
     };
     for (const Case& c : cases) {
         ImportResult r = import_text(c.deck);
