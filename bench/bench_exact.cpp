@@ -123,7 +123,7 @@ void time_exact_solution(benchmark::State& state, const std::string& path,
     long bits = 0;
     for (auto _ : state) {
         exact::ExactSolution solution = exact::solve_exact(*tables, method);
-        ResultPolynomial num, den;
+        WidePolynomial num, den;
         for (const auto& f : solution.variables) {
             exact::to_result_polynomials(f, num, den);
             bits = std::max(bits, static_cast<long>(fmpz_poly_max_bits(f.denominator.get())));

@@ -18,6 +18,8 @@ struct AnalysisFlags {
     std::string dispersion_text = "1e12";
     std::string zero_text = "1e-12";
     std::set<int> selection;  // variables selected in the variables list, 1-based
+    std::set<int> wanted;     // --variaveis: the variables an exact run solves; empty: all
+    double scale = 1.0;       // --escala: exact results as functions of s / scale
     std::string netlist;
     DeckFlags deck;  // a SPICE deck is imported in memory
 };

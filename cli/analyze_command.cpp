@@ -1,3 +1,4 @@
+#include <cmath>
 #include <iostream>
 #include <memory>
 
@@ -31,7 +32,10 @@ const char* const analysis_usage =
     "  --zero TEXTO       Menor valor não nulo (padrão 1e-12)\n"
     "  --selecionar LISTA variáveis a listar, por exemplo 1,3\n"
     "  --exato            Cálculo exato: resolve o sistema em aritmética exata, sem a\n"
-    "                     eliminação em ponto flutuante\n"
+    "                     eliminação em ponto flutuante, em circuitos de qualquer tamanho\n"
+    "  --variaveis LISTA  com --exato: calcula e grava só essas variáveis, por exemplo 3,7\n"
+    "  --escala W         com --exato: grava os resultados em função de s/W (W em rad/s),\n"
+    "                     para resultados cujos coeficientes não cabem em ponto flutuante\n"
     "\n"
     "Sem --exato, a eliminação em ponto flutuante é conferida com a solução exata e,\n"
     "quando falha ou fica imprecisa, os resultados exatos tomam o seu lugar.\n"
@@ -50,10 +54,10 @@ bool parse_selection(const std::string& list, std::set<int>& selection) {
     while (start <= list.size()) {
         std::size_t comma = list.find(',', start);
         std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (item.empty() || item.find_first_not_of("0123456789") != std::string::npos || item.size() > 3)
+        if (item.empty() || item.find_first_not_of("0123456789") != std::string::npos || item.size() > 5)
             return false;
         int variable = std::stoi(item);
-        if (variable < 1 || variable > max_variables) return false;
+        if (variable < 1 || variable > exact_limits.variables) return false;
         selection.insert(variable);
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -82,6 +86,10 @@ public:
         return true;
     }
     bool selected(int variable) override { return flags_.selection.count(variable) != 0; }
+    std::vector<int32_t> variables_to_solve(int32_t) override {
+        return {flags_.wanted.begin(), flags_.wanted.end()};
+    }
+    double frequency_scale() override { return flags_.scale; }
     void set_results_listable(bool) override {}
     void enable_variables_menu() override {}
     void propose_plot_file(const std::string&) override {}
@@ -123,7 +131,8 @@ bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& hel
             if (deck < 0) return false;
             continue;
         }
-        if (word == "--dispersao" || word == "--zero" || word == "--selecionar") {
+        if (word == "--dispersao" || word == "--zero" || word == "--selecionar" || word == "--variaveis" ||
+            word == "--escala") {
             if (i + 1 >= args.size()) {
                 err << "quorvat-cli analisar: falta o valor de " << word << "\n";
                 return false;
@@ -131,7 +140,18 @@ bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& hel
             const std::string& value = args[++i];
             if (word == "--dispersao") flags.dispersion_text = value;
             else if (word == "--zero") flags.zero_text = value;
-            else if (!parse_selection(value, flags.selection)) {
+            else if (word == "--escala") {
+                flags.scale = lenient_to_double(value);
+                if (!(flags.scale > 0.0) || !std::isfinite(flags.scale)) {
+                    err << "quorvat-cli analisar: escala de frequência inválida: " << value << "\n";
+                    return false;
+                }
+            } else if (word == "--variaveis") {
+                if (!parse_selection(value, flags.wanted)) {
+                    err << "quorvat-cli analisar: lista de variáveis inválida: " << value << "\n";
+                    return false;
+                }
+            } else if (!parse_selection(value, flags.selection)) {
                 err << "quorvat-cli analisar: lista de variáveis inválida: " << value << "\n";
                 return false;
             }
@@ -149,6 +169,10 @@ bool parse_analysis_flags(const Arguments& args, AnalysisFlags& flags, bool& hel
     }
     if (flags.netlist.empty()) {
         err << "quorvat-cli analisar: falta o NETLIST\n";
+        return false;
+    }
+    if ((!flags.wanted.empty() || flags.scale != 1.0) && !flags.checked.count(AnalysisOption::exact)) {
+        err << "quorvat-cli analisar: --variaveis e --escala valem só com --exato\n";
         return false;
     }
     return true;

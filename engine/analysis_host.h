@@ -2,6 +2,7 @@
 // command-line tool or a test's fake. The engine reaches the outside only through it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,11 @@ public:
     /// "Aplicar", which stores the two numbers. Returns false when the user cancelled.
     virtual bool wait_for_options(const std::vector<std::string>& variable_names,
                                   NumericOptions& numbers) = 0;
+    /// The variables (1-based) an exact run is restricted to, asked after the pause;
+    /// empty for all of them. variable_count is the circuit's.
+    virtual std::vector<int32_t> variables_to_solve(int32_t /*variable_count*/) { return {}; }
+    /// The frequency scale W (rad/s) of an exact run: results become functions of s/W.
+    virtual double frequency_scale() { return 1.0; }
     /// Whether variable (1-based) is selected in the variables list.
     virtual bool selected(int variable) = 0;
     /// Enables or disables "Listar resultados".

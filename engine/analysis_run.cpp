@@ -47,8 +47,16 @@ bool solved_exactly(EngineTables& tables, AnalysisHost& host, ExactSolver& exact
 bool solve(EngineTables& tables, AnalysisHost& host, ExactSolver* exact) {
     tables.exact_available = false;
     tables.results_exact = false;
+    tables.solved.clear();
+    if (tables.wanted.empty())
+        for (int32_t k = 1; k <= tables.variable_count; ++k) tables.solved.push_back(k);
+    else
+        tables.solved = tables.wanted;
     if (exact && host.checked(AnalysisOption::exact)) {
         log_message(host, "Cálculo em aritmética exata.");
+        if (tables.frequency_scale != 1.0)
+            log_message(host, "Resultados em função de s/W, com a escala de frequência W = %.17g rad/s.",
+                        tables.frequency_scale);
         if (!solved_exactly(tables, host, *exact)) return false;
         use_exact_results(tables);
         return true;
@@ -83,6 +91,13 @@ bool solve(EngineTables& tables, AnalysisHost& host, ExactSolver* exact) {
 
 }  // namespace
 
+const char* const larger_circuits_hint =
+    "Para circuitos maiores, use o cálculo exato (opção --exato, ou \"Cálculo exato\" nas opções).";
+
+bool beyond_design_limits(const EngineTables& tables) {
+    return tables.node_overflow || tables.element_count > max_elements || tables.variable_count > max_variables;
+}
+
 std::string netlist_path_for(const std::string& file_name) {
     if (file_name.find('.', file_name_start(file_name)) == std::string::npos) return file_name + ".net";
     return file_name;
@@ -93,8 +108,9 @@ std::string base_name_for(const std::string& path) {
     return dot == std::string::npos ? path : path.substr(0, dot);
 }
 
-bool read_circuit(EngineTables& tables, AnalysisHost& host) {
+bool read_circuit(EngineTables& tables, AnalysisHost& host, const CircuitLimits& limits) {
     host.log({});
+    tables.limits = limits;
     tables.node_overflow = 0;
     tables.element_count = 0;
     tables.variable_count = 0;
@@ -105,8 +121,9 @@ bool read_circuit(EngineTables& tables, AnalysisHost& host) {
     const char* path = tables.netlist_path.c_str();
 
     std::string text;
+    std::size_t byte_limit = limits.design() ? max_netlist_bytes : max_exact_netlist_bytes;
     FileRead read = host.supplied_netlist(text) ? FileRead::ok
-                                                : read_text_file(host, tables.netlist_path, max_netlist_bytes, text);
+                                                : read_text_file(host, tables.netlist_path, byte_limit, text);
     if (read != FileRead::ok) {
         if (read == FileRead::missing) log_message(host, "Arquivo %s inexistente", path);
         return end_before_pause(host);
@@ -114,7 +131,10 @@ bool read_circuit(EngineTables& tables, AnalysisHost& host) {
     log_message(host, "Lendo netlist %s:", path);
     if (!read_netlist(tables, host, text)) return end_before_pause(host);
     if (tables.node_overflow) {
-        log_message(host, "Número excessivo de nós (%d)", max_nodes);
+        if (limits.design())
+            log_message(host, "Número excessivo de nós (%d)", max_nodes);
+        else
+            log_message(host, "O circuito tem mais de %d nós, o limite do cálculo exato.", limits.nodes);
         return end_before_pause(host);
     }
     tables.node_count = tables.variable_count;
@@ -130,7 +150,11 @@ bool read_circuit(EngineTables& tables, AnalysisHost& host) {
 bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check, ExactSolver* exact) {
     CLocaleScope c_numbers;  // the listings and the result files, whatever the locale
     fp_clear();  // flags the open dialog's own code may have raised are not the run's
-    if (!read_circuit(tables, host)) return false;
+    const bool exact_reading = exact && host.checked(AnalysisOption::exact);
+    if (!read_circuit(tables, host, exact_reading ? exact_limits : design_limits)) {
+        if (!exact_reading && exact && beyond_design_limits(tables)) log_message(host, "%s", larger_circuits_hint);
+        return false;
+    }
 
     // The options pause.
     host.set_results_listable(false);
@@ -146,9 +170,35 @@ bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check, 
     tables.arithmetic.coefficient_dispersion = numbers.coefficient_dispersion;
     tables.arithmetic.zero_threshold = numbers.zero_threshold;
 
+    const bool exact_mode = exact && host.checked(AnalysisOption::exact);
+    tables.wanted.clear();
+    tables.frequency_scale = 1.0;
+    if (exact_mode) {
+        tables.wanted = host.variables_to_solve(tables.variable_count);
+        tables.frequency_scale = host.frequency_scale();
+        for (int32_t k : tables.wanted)
+            if (k < 1 || k > tables.variable_count) {
+                log_message(host, "A variável %d não existe: o circuito tem %d variáveis.", k, tables.variable_count);
+                log_message(host, "Análise cancelada.");
+                return false;
+            }
+    }
+    if (!tables.fits_fixed_tables() && !exact_mode) {
+        // Read for the exact path, then unchecked at the pause: the elimination's tables
+        // cannot hold it.
+        log_message(host, "O circuito tem %d variáveis e %d elementos; a eliminação em ponto flutuante aceita até %d "
+                          "variáveis e %d elementos.",
+                    tables.variable_count, tables.element_count, max_variables, max_elements);
+        log_message(host, "%s", larger_circuits_hint);
+        log_message(host, "Análise cancelada.");
+        return false;
+    }
+
     log_message(host, "Calculando...");
-    stamp_elements(tables, host);
-    prepare_system(tables);
+    if (tables.fits_fixed_tables()) {
+        stamp_elements(tables, host);
+        prepare_system(tables);
+    }
     if (!solve(tables, host, exact)) {
         log_message(host, "Cálculo interrompido.");
         return false;

@@ -26,10 +26,18 @@ public:
 bool run_analysis(EngineTables& tables, AnalysisHost& host, ResultCheck* check = nullptr,
                   ExactSolver* exact = nullptr);
 
-/// The run's reading stages: the netlist of host.netlist_file_name() read into tables,
+/// The run's reading stages: the netlist of host.netlist_file_name() read into tables
+/// under limits,
 /// the extra currents numbered, the variables and the summary logged. Returns false
 /// (message logged) when the run must end there.
-bool read_circuit(EngineTables& tables, AnalysisHost& host);
+bool read_circuit(EngineTables& tables, AnalysisHost& host, const CircuitLimits& limits = design_limits);
+
+/// Whether the circuit read last went beyond the design's limits of nodes, elements or
+/// variables (a reading under those limits stops at the first excess).
+bool beyond_design_limits(const EngineTables& tables);
+
+/// The line that follows a refusal for size when the exact path could take the circuit.
+extern const char* const larger_circuits_hint;
 
 /// The netlist path for a chosen file name: ".net" appended when the file-name part
 /// (after the last '/') holds no '.'.

@@ -12,8 +12,11 @@ namespace quorvat {
 namespace {
 
 bool too_many_variables(EngineTables& tables, LogSink& log) {
-    if (tables.variable_count <= max_variables) return false;
-    log_message(log, "As correntes extra excederam o número de variáveis permitido (%d)", max_variables);
+    if (tables.variable_count <= tables.limits.variables) return false;
+    if (tables.limits.design())
+        log_message(log, "As correntes extra excederam o número de variáveis permitido (%d)", max_variables);
+    else
+        log_message(log, "O circuito tem mais de %d variáveis, o limite do cálculo exato.", tables.limits.variables);
     return true;
 }
 

@@ -13,6 +13,10 @@ namespace quorvat {
 /// degree 30 under 2 KB.
 constexpr std::size_t max_netlist_bytes = 1024 * 1024;
 constexpr std::size_t max_polynomial_file_bytes = 64 * 1024;
+/// The exact path reads circuits of up to 200,000 elements.
+constexpr std::size_t max_exact_netlist_bytes = 16 * 1024 * 1024;
+/// A polynomial file of any degree up to max_file_degree: 26 bytes a coefficient.
+constexpr std::size_t max_wide_polynomial_file_bytes = 2 * 1024 * 1024;
 
 enum class FileRead { ok, missing, not_regular, too_large, failed };
 

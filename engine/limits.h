@@ -16,4 +16,16 @@ constexpr int name_size = max_name_length * max_char_bytes + 1;  // bytes of a s
 constexpr int name_slot_size = (max_name_length + 2) * max_char_bytes + 1;
 constexpr int max_text_length = 1999;   // characters of a path or of one log line
 
+/// The sizes a netlist is read under: the design's, which the fixed tables of the
+/// elimination hold, or the guards of the exact path, which has no limit of its own and
+/// stops only what would exhaust the machine.
+struct CircuitLimits {
+    int32_t nodes;      // distinct nodes besides ground
+    int32_t elements;   // elements of one netlist
+    int32_t variables;  // node voltages and extra currents
+    bool design() const { return nodes == max_nodes && elements == max_elements && variables == max_variables; }
+};
+constexpr CircuitLimits design_limits{max_nodes, max_elements, max_variables};
+constexpr CircuitLimits exact_limits{20000, 200000, 20000};
+
 }  // namespace quorvat

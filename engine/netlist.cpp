@@ -245,15 +245,18 @@ bool ElementReader::read(char kind) {
 }  // namespace
 
 int32_t find_node(EngineTables& tables, LogSink& log, std::string_view name) {
-    for (int32_t i = 0; i <= tables.variable_count; ++i)
-        if (name == tables.variable_name(i)) return i;
-    if (tables.variable_count == max_nodes) {
-        log_message(log, "O programa só aceita até %d nós", max_nodes);
+    std::string key(name);
+    if (auto found = tables.node_index.find(key); found != tables.node_index.end()) return found->second;
+    const int32_t limit = tables.limits.nodes;
+    if (tables.variable_count == limit) {
+        // The design's message; the exact path names the circuit's count after reading.
+        if (tables.limits.design()) log_message(log, "O programa só aceita até %d nós", limit);
         tables.node_overflow = 1;
-        return max_nodes;
+        return limit;
     }
     ++tables.variable_count;
-    tables.set_variable_name(tables.variable_count, std::string(name));
+    tables.set_variable_name(tables.variable_count, key);
+    tables.node_index.emplace(std::move(key), tables.variable_count);
     return tables.variable_count;
 }
 
@@ -266,12 +269,19 @@ bool read_netlist(EngineTables& tables, LogSink& log, std::string_view text) {
         log_message(log, "Linha %d do netlist contém um caractere nulo", line);
         return false;
     }
+    // Names already in the node table (ground, at least) are found by the index.
+    tables.node_index.clear();
+    for (int32_t i = 0; i <= tables.variable_count; ++i) tables.node_index.emplace(tables.variable_name(i), i);
     Scanner in(text);
     in.skip_rest_of_line();  // the title line
     std::string name;
     while (in.read_word(name)) {
-        if (++tables.element_count > max_elements) {
-            log_message(log, "O programa só aceita até %d elementos", max_elements);
+        if (++tables.element_count > tables.limits.elements) {
+            if (tables.limits.design())
+                log_message(log, "O programa só aceita até %d elementos", max_elements);
+            else
+                log_message(log, "O circuito tem mais de %d elementos, o limite do cálculo exato.",
+                            tables.limits.elements);
             return false;
         }
         char kind = upper(name[0]);
@@ -285,6 +295,8 @@ bool read_netlist(EngineTables& tables, LogSink& log, std::string_view text) {
             return false;
         }
         name[0] = kind;
+        if (static_cast<std::size_t>(tables.element_count) >= tables.elements.size())
+            tables.elements.resize(static_cast<std::size_t>(tables.element_count) + 1);
         ElementRecord& element = tables.elements[tables.element_count];
         element = ElementRecord{};
         copy_name(element.name, name);

@@ -110,10 +110,45 @@ void print_result_polynomial(LogSink& log, const ResultPolynomial& p) {
     log_message(log, "Cte: %s", format_coefficient(p.Cte).c_str());
 }
 
+void print_result_polynomial(LogSink& log, const WidePolynomial& p) {
+    for (int i = 0; i <= p.degree(); ++i) log_message(log, "a%d: %s", i, format_coefficient(p.c[i]).c_str());
+    log_message(log, "Cte: %s", format_coefficient(p.Cte).c_str());
+}
+
 bool poly_write(const ResultPolynomial& p, std::FILE* file) {
     bool ok = std::fprintf(file, "%d\n", p.degree) >= 0;
     for (int i = 0; ok && i <= p.degree; ++i) ok = std::fprintf(file, "%s\n", format_coefficient(p.c[i]).c_str()) >= 0;
     if (ok) ok = std::fprintf(file, "%s\n", format_coefficient(p.Cte).c_str()) >= 0;
+    return ok && !std::ferror(file);
+}
+
+WidePolynomial widen(const ResultPolynomial& p) {
+    WidePolynomial w;
+    w.c.assign(p.c, p.c + p.degree + 1);
+    w.Cte = p.Cte;
+    return w;
+}
+
+bool narrow(const WidePolynomial& w, ResultPolynomial& p) {
+    if (w.degree() > max_order) return false;
+    p.degree = w.degree();
+    for (int i = 0; i <= p.degree; ++i) p.c[i] = w.c[i];
+    p.Cte = w.Cte;
+    return true;
+}
+
+std::string format_exact_coefficient(double value) {
+    CLocaleScope c_numbers;
+    char buffer[40];
+    int length = std::snprintf(buffer, sizeof buffer, "%.16e", value);
+    return length < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(length));
+}
+
+bool poly_write_exact(const WidePolynomial& p, std::FILE* file) {
+    bool ok = std::fprintf(file, "%d\n", p.degree()) >= 0;
+    for (int i = 0; ok && i <= p.degree(); ++i)
+        ok = std::fprintf(file, "%s\n", format_exact_coefficient(p.c[i]).c_str()) >= 0;
+    if (ok) ok = std::fprintf(file, "%s\n", format_exact_coefficient(p.Cte).c_str()) >= 0;
     return ok && !std::ferror(file);
 }
 

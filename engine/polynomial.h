@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "engine/limits.h"
 #include "engine/log.h"
@@ -27,6 +28,25 @@ struct ResultPolynomial {
     int32_t degree;              // index of the highest coefficient in use
     double Cte;                  // constant factor
 };
+
+/// A result polynomial of any degree: the exact path's results, which the fixed tables
+/// cannot always hold, and the content of a polynomial file of any degree. The value is
+/// Cte * (c[0] + c[1] s + ... + c[degree] s^degree); c is never empty.
+struct WidePolynomial {
+    std::vector<double> c{0.0};  // c[i] multiplies s^i
+    double Cte = 1.0;            // constant factor
+    int degree() const { return static_cast<int>(c.size()) - 1; }
+};
+
+/// Highest degree a polynomial file may hold: results of circuits of up to 20,000
+/// variables; beyond it a file is refused rather than read into memory unbounded.
+constexpr int max_file_degree = 40000;
+
+/// p as a polynomial of any degree.
+WidePolynomial widen(const ResultPolynomial& p);
+
+/// w in a fixed record; false (p untouched) when its degree exceeds the maximum order.
+bool narrow(const WidePolynomial& w, ResultPolynomial& p);
 
 /// The thresholds that steer the arithmetic and its two operation counters.
 struct PolyArithmetic {
@@ -67,9 +87,18 @@ std::string format_coefficient(double value);
 
 /// Logs "a%d: <coefficient>" for every coefficient, then "Cte: <Cte>".
 void print_result_polynomial(LogSink& log, const ResultPolynomial& p);
+void print_result_polynomial(LogSink& log, const WidePolynomial& p);
 
 /// Writes p in the polynomial file format: the degree, the coefficients in ascending
 /// powers and Cte, one per line. Returns false when the stream reports a write error.
 bool poly_write(const ResultPolynomial& p, std::FILE* file);
+
+/// A coefficient of an exact result: "%.16e", the 17 significant digits that read back
+/// as the same double.
+std::string format_exact_coefficient(double value);
+
+/// Writes an exact result in the polynomial file format, every number with
+/// format_exact_coefficient. Returns false when the stream reports a write error.
+bool poly_write_exact(const WidePolynomial& p, std::FILE* file);
 
 }  // namespace quorvat

@@ -62,10 +62,11 @@ bool adjust_results(EngineTables& tables, AnalysisHost& host) {
 }
 
 void use_exact_results(EngineTables& tables) {
-    for (int k = 1; k <= tables.variable_count; ++k) {
-        tables.num[k] = tables.exact_num[k];
-        tables.den[k] = tables.exact_den[k];
-    }
+    // The fixed records keep a copy where they can, for whatever reads them.
+    if (tables.fits_fixed_tables())
+        for (int32_t k : tables.solved) {
+            if (!narrow(tables.exact_num[k], tables.num[k]) || !narrow(tables.exact_den[k], tables.den[k])) break;
+        }
     tables.results_exact = true;
 }
 
@@ -73,30 +74,45 @@ bool write_results(EngineTables& tables, AnalysisHost& host) {
     host.set_results_listable(true);
     list_selected_results(tables, host);
 
+    // Exact results keep every digit of their doubles; the elimination's keep the
+    // design's format.
     const std::string& base = tables.base_name;
     std::vector<PendingFile> files;
-    for (int k = 1; k <= tables.variable_count; ++k) {
-        files.push_back({base + ".n" + std::to_string(k), [&p = tables.num[k]](std::FILE* f) { return poly_write(p, f); }});
-        files.push_back({base + ".d" + std::to_string(k), [&p = tables.den[k]](std::FILE* f) { return poly_write(p, f); }});
+    for (int32_t k : tables.solved) {
+        std::string n = base + ".n" + std::to_string(k), d = base + ".d" + std::to_string(k);
+        if (tables.results_exact) {
+            files.push_back({n, [&p = tables.exact_num[k]](std::FILE* f) { return poly_write_exact(p, f); }});
+            files.push_back({d, [&p = tables.exact_den[k]](std::FILE* f) { return poly_write_exact(p, f); }});
+        } else {
+            files.push_back({n, [&p = tables.num[k]](std::FILE* f) { return poly_write(p, f); }});
+            files.push_back({d, [&p = tables.den[k]](std::FILE* f) { return poly_write(p, f); }});
+        }
     }
     if (!write_files_all_or_nothing(files, tables.netlist_path, host)) return false;
-    for (int k = 1; k <= tables.variable_count && host.checked(AnalysisOption::details); ++k) {
+    for (std::size_t i = 0; i < tables.solved.size() && host.checked(AnalysisOption::details); ++i) {
+        int32_t k = tables.solved[i];
         const char* name = tables.variable_name(k);
-        log_message(host, "Numerador %d (%s) salvo no arquivo %s", k, name, files[2 * k - 2].name.c_str());
-        log_message(host, "Denominador %d (%s) salvo no arquivo %s", k, name, files[2 * k - 1].name.c_str());
+        log_message(host, "Numerador %d (%s) salvo no arquivo %s", k, name, files[2 * i].name.c_str());
+        log_message(host, "Denominador %d (%s) salvo no arquivo %s", k, name, files[2 * i + 1].name.c_str());
     }
     if (!host.checked(AnalysisOption::details)) log_message(host, "Resultados salvos como %s.*", base.c_str());
-    host.propose_plot_file(base + ".n1");
+    if (!tables.solved.empty()) host.propose_plot_file(base + ".n" + std::to_string(tables.solved.front()));
     return true;
 }
 
 void list_selected_results(const EngineTables& tables, AnalysisHost& host) {
-    for (int i = 1; i <= tables.variable_count; ++i) {
+    for (int32_t i : tables.solved) {
         if (!host.selected(i)) continue;
         log_message(host, "Numerador %d (%s):", i, tables.variable_name(i));
-        print_result_polynomial(host, tables.num[i]);
+        if (tables.results_exact)
+            print_result_polynomial(host, tables.exact_num[i]);
+        else
+            print_result_polynomial(host, tables.num[i]);
         log_message(host, "Denominador %d (%s):", i, tables.variable_name(i));
-        print_result_polynomial(host, tables.den[i]);
+        if (tables.results_exact)
+            print_result_polynomial(host, tables.exact_den[i]);
+        else
+            print_result_polynomial(host, tables.den[i]);
     }
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/limits.h"
 #include "engine/polynomial.h"
@@ -35,14 +37,21 @@ struct StampEntry {
 constexpr int matrix_rows = max_variables + 1;     // row 0 belongs to ground
 constexpr int matrix_columns = max_variables + 2;  // column n+1 is the right-hand side
 
+using NameSlot = std::array<char, name_slot_size>;
+
 struct EngineTables {
-    // Netlist
-    std::array<ElementRecord, max_elements + 1> elements;      // index 1..element_count
+    EngineTables() : elements(max_elements + 1), node_names(max_variables + 1) {}
+
+    // Netlist. The element and node tables hold the design's sizes from the start; the
+    // exact path, which reads under larger limits, lets them grow with the circuit.
+    std::vector<ElementRecord> elements;  // index 1..element_count
     int32_t element_count;
-    std::array<std::array<char, name_slot_size>, max_variables + 1> node_names;  // slot 0 "0"
+    std::vector<NameSlot> node_names;     // slot 0 "0", then nodes, then extra currents
+    std::unordered_map<std::string, int32_t> node_index;  // node name -> its slot
     int32_t node_count;      // N: nodes besides ground
     int32_t variable_count;  // n: node names while reading, then every circuit variable
-    int32_t node_overflow;   // set when a 26th node name occurs
+    int32_t node_overflow;   // set when a node name beyond the limit occurs
+    CircuitLimits limits = design_limits;  // the limits the netlist was read under
     std::string netlist_path;
     std::string base_name;
 
@@ -56,18 +65,29 @@ struct EngineTables {
     // Results, index 1..variable_count
     ResultPolynomial num[matrix_rows];
     ResultPolynomial den[matrix_rows];
-    // The exact solution of the same system, when one was computed; results_exact when
-    // num and den are that solution.
-    ResultPolynomial exact_num[matrix_rows];
-    ResultPolynomial exact_den[matrix_rows];
+    // The exact solution of the same system, when one was computed, index
+    // 1..variable_count, of any degree; results_exact when it is the run's result (num
+    // and den then hold a copy where the fixed records can). Variables outside solved
+    // have no exact result.
+    std::vector<WidePolynomial> exact_num;
+    std::vector<WidePolynomial> exact_den;
     bool exact_available = false;
     bool results_exact = false;
+    // The variables the run solves and writes, ascending; every one unless the user
+    // restricted an exact run to some of them.
+    std::vector<int32_t> solved;
+    // Variables an exact run is restricted to (1-based); empty: all of them.
+    std::vector<int32_t> wanted;
+    // Exact results are written as functions of s / frequency_scale (rad/s).
+    double frequency_scale = 1.0;
 
     PolyArithmetic arithmetic;
 
     /// The name of variable i (0 is ground).
     const char* variable_name(int i) const { return node_names[i].data(); }
+    bool fits_fixed_tables() const { return variable_count <= max_variables && element_count <= max_elements; }
     void set_variable_name(int i, const std::string& name) {
+        if (static_cast<std::size_t>(i) >= node_names.size()) node_names.resize(static_cast<std::size_t>(i) + 1);
         std::strncpy(node_names[i].data(), name.c_str(), name_slot_size - 1);
         node_names[i][name_slot_size - 1] = '\0';
     }

@@ -50,36 +50,102 @@ double nearest_quotient(const fmpz_t value, const fmpz_t divisor) {
     return result;
 }
 
-// Fills a result polynomial with p / divisor, made monic: c[i] = p_i / lead(p), Cte =
-// lead(p) / divisor.
-bool monic_result(const IntPoly& p, const fmpz_t divisor, ResultPolynomial& out) {
+// A non-zero exact value must come out a normal double: infinite, zero or subnormal
+// would write a wrong file.
+bool representable(double value, bool exact_zero) {
+    return exact_zero ? value == 0.0 : std::isnormal(value);
+}
+
+// Fills a result polynomial with p made monic: c[i] = p_i / lead(p).
+bool monic_result(const IntPoly& p, WidePolynomial& out) {
     long degree = p.degree();
-    if (degree > max_order) return false;
+    out.Cte = 1.0;
     if (degree < 0) {
-        out.degree = 0;
-        out.c[0] = 0.0;
-        out.Cte = 1.0;
+        out.c.assign(1, 0.0);
         return true;
     }
     const fmpz* lead = fmpz_poly_lead(p.get());
-    fmpz_t coefficient;
-    fmpz_init(coefficient);
-    bool finite = true;
-    out.degree = static_cast<int32_t>(degree);
+    out.c.assign(static_cast<std::size_t>(degree) + 1, 0.0);
+    bool fits = true;
     for (long i = 0; i <= degree; ++i) {
-        fmpz_poly_get_coeff_fmpz(coefficient, p.get(), i);
+        const fmpz* coefficient = p.get()->coeffs + i;
         out.c[i] = nearest_quotient(coefficient, lead);
-        finite = finite && std::isfinite(out.c[i]);
+        fits = fits && representable(out.c[i], fmpz_is_zero(coefficient));
     }
-    out.Cte = nearest_quotient(lead, divisor);
-    finite = finite && std::isfinite(out.Cte) && out.Cte != 0.0;
-    fmpz_clear(coefficient);
-    return finite;
+    return fits;
+}
+
+// p(w s) * b^deg p for w = a / b: the integer polynomial sum of p_i a^i b^(deg - i) s^i.
+IntPoly scaled(const IntPoly& p, const fmpz_t a, const fmpz_t b) {
+    IntPoly out;
+    long degree = p.degree();
+    fmpz_poly_set(out.get(), p.get());
+    fmpz_t power;
+    fmpz_init(power);
+    fmpz_one(power);
+    for (long i = 1; i <= degree; ++i) {  // a^i
+        fmpz_mul(power, power, a);
+        fmpz_mul(out.get()->coeffs + i, out.get()->coeffs + i, power);
+    }
+    fmpz_one(power);
+    for (long i = degree - 1; i >= 0; --i) {  // b^(deg - i)
+        fmpz_mul(power, power, b);
+        fmpz_mul(out.get()->coeffs + i, out.get()->coeffs + i, power);
+    }
+    fmpz_clear(power);
+    return out;
+}
+
+// log10 |x| of a non-zero integer.
+double log10_of(const fmpz* x) {
+    fmpz_t magnitude;
+    fmpz_init(magnitude);
+    fmpz_abs(magnitude, x);
+    double result = fmpz_dlog(magnitude) / std::log(10.0);
+    fmpz_clear(magnitude);
+    return result;
+}
+
+// Decimal exponents that a double holds with room to spare for the rounding.
+constexpr double lowest_exponent = -300.0;
+constexpr double highest_exponent = 300.0;
+
+// Narrows range to the k for which log10 |ratio| + power * k stays within the exponents
+// a double holds.
+void fit_exponent(double log_ratio, long power, ScaleRange& range) {
+    if (power == 0) {
+        if (log_ratio < lowest_exponent || log_ratio > highest_exponent) range = {1, 0};
+        return;
+    }
+    double low = (lowest_exponent - log_ratio) / static_cast<double>(power);
+    double high = (highest_exponent - log_ratio) / static_cast<double>(power);
+    if (power < 0) std::swap(low, high);
+    range.low = std::max(range.low, static_cast<int>(std::ceil(low)));
+    range.high = std::min(range.high, static_cast<int>(std::floor(high)));
+}
+
+void narrow_monic(const IntPoly& p, ScaleRange& range) {
+    long degree = p.degree();
+    if (degree <= 0) return;
+    double lead = log10_of(fmpz_poly_lead(p.get()));
+    for (long i = 0; i < degree; ++i) {
+        const fmpz* coefficient = p.get()->coeffs + i;
+        if (!fmpz_is_zero(coefficient)) fit_exponent(log10_of(coefficient) - lead, i - degree, range);
+    }
 }
 
 }  // namespace
 
-ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method) {
+void narrow_scale_range(const RationalFunction& f, ScaleRange& range) {
+    narrow_monic(f.denominator, range);
+    if (f.numerator.is_zero()) return;
+    narrow_monic(f.numerator, range);
+    fit_exponent(log10_of(fmpz_poly_lead(f.numerator.get())) - log10_of(fmpz_poly_lead(f.denominator.get())),
+                 f.numerator.degree() - f.denominator.degree(), range);
+}
+
+ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
+                                   const std::vector<int>& wanted) {
     ExactSolution result;
     const slong n = fmpz_poly_mat_nrows(a);
     if (n == 0) return result;
@@ -101,8 +167,12 @@ ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_
         fmpz_poly_mat_clear(x);
     }
     if (result.singular) return result;
-    result.variables.reserve(n);
-    for (slong k = 0; k < n; ++k) result.variables.push_back(reduced(numerators[k].get(), den.get()));
+    result.variables.resize(n);
+    for (auto& f : result.variables) fmpz_poly_one(f.denominator.get());
+    if (wanted.empty())
+        for (slong k = 0; k < n; ++k) result.variables[k] = reduced(numerators[k].get(), den.get());
+    else
+        for (int k : wanted) result.variables[k - 1] = reduced(numerators[k - 1].get(), den.get());
     return result;
 }
 
@@ -113,7 +183,8 @@ ExactSolution solve_exact(const EngineTables& tables, Method method) {
     fmpz_poly_mat_init(a, n, n);
     fmpz_poly_mat_init(b, n, 1);
     pencil.to_integers(a, b);
-    ExactSolution result = solve_integer_system(a, b, method);
+    std::vector<int> wanted(tables.wanted.begin(), tables.wanted.end());
+    ExactSolution result = solve_integer_system(a, b, method, wanted);
     fmpz_poly_mat_clear(a);
     fmpz_poly_mat_clear(b);
     return result;
@@ -133,11 +204,33 @@ bool rounded_quotients(const IntPoly& p, const fmpz_t divisor, std::vector<doubl
     return finite;
 }
 
-bool to_result_polynomials(const RationalFunction& f, ResultPolynomial& num, ResultPolynomial& den) {
-    const fmpz* lead = fmpz_poly_lead(f.denominator.get());
-    if (!monic_result(f.numerator, lead, num) || !monic_result(f.denominator, lead, den)) return false;
-    den.Cte = 1.0;
-    return true;
+bool to_result_polynomials(const RationalFunction& f, WidePolynomial& num, WidePolynomial& den, double scale) {
+    if (scale == 1.0) {
+        if (!monic_result(f.numerator, num) || !monic_result(f.denominator, den)) return false;
+        if (f.numerator.is_zero()) return true;
+        num.Cte = nearest_quotient(fmpz_poly_lead(f.numerator.get()), fmpz_poly_lead(f.denominator.get()));
+        return std::isnormal(num.Cte);
+    }
+    // f(w s) = N'(s) / D'(s) * b^(n - m), with N' = N(w s) b^m and D' = D(w s) b^n.
+    Rational w;
+    set_from_double(w.get(), scale);
+    IntPoly n = scaled(f.numerator, fmpq_numref(w.get()), fmpq_denref(w.get()));
+    IntPoly d = scaled(f.denominator, fmpq_numref(w.get()), fmpq_denref(w.get()));
+    if (!monic_result(n, num) || !monic_result(d, den)) return false;
+    if (n.is_zero()) return true;
+    fmpz_t top, bottom;
+    fmpz_init_set(top, fmpz_poly_lead(n.get()));
+    fmpz_init_set(bottom, fmpz_poly_lead(d.get()));
+    long excess = d.degree() - n.degree();
+    fmpz_t factor;
+    fmpz_init(factor);
+    fmpz_pow_ui(factor, fmpq_denref(w.get()), static_cast<ulong>(excess >= 0 ? excess : -excess));
+    fmpz_mul(excess >= 0 ? top : bottom, excess >= 0 ? top : bottom, factor);
+    num.Cte = nearest_quotient(top, bottom);
+    fmpz_clear(top);
+    fmpz_clear(bottom);
+    fmpz_clear(factor);
+    return std::isnormal(num.Cte);
 }
 
 }  // namespace quorvat::exact

@@ -6,52 +6,91 @@
 
 #include <Eigen/Dense>
 #include <Eigen/Eigenvalues>
+#include <Eigen/Sparse>
+#include <Eigen/SparseLU>
 
 #include "engine/fp_fault.h"
+#include "engine/stamp_rules.h"
 
 namespace quorvat {
 
 namespace {
 
 using Complex = std::complex<double>;
+using Triplet = Eigen::Triplet<double>;
 
+// Above this many variables the direct solution is a sparse LU: a circuit's MNA matrix
+// has a few entries a row, and the dense LU's n^3 dominates from about here.
+constexpr int sparse_threshold = 60;
+// Above this many variables the natural frequencies come from the results' denominators
+// rather than the pencil's generalized eigenvalues (an n^3 dense computation).
+constexpr int eigenvalue_threshold = 200;
+
+// A(s) = a0 + s a1 and b(s) = b0 + s b1 over variables 1..n, stamped from the circuit's
+// elements in double precision, as the floating-point assembly does.
 struct Pencil {
-    Eigen::MatrixXd a0, a1;  // A(s) = a0 + s a1, variables 1..n
-    Eigen::VectorXd b0, b1;  // b(s) = b0 + s b1, the right-hand side
+    int n = 0;
+    std::vector<Triplet> a0, a1;
+    Eigen::VectorXd b0, b1;
+};
+
+struct PencilStamp {
+    Pencil& p;
+    void add(int r, int c, int power, int sign, const StampTerm& t) {
+        if (r == 0 || c == 0) return;
+        double value = t.kind == StampTerm::reciprocal ? 1.0 / t.v : t.kind == StampTerm::product ? t.v * t.w : t.v;
+        if (sign < 0) value = -value;
+        if (c == p.n + 1)
+            (power == 1 ? p.b1 : p.b0)(r - 1) += value;
+        else
+            (power == 1 ? p.a1 : p.a0).emplace_back(r - 1, c - 1, value);
+    }
 };
 
 Pencil assembled_pencil(const EngineTables& tables) {
-    int n = tables.variable_count;
-    Pencil p{Eigen::MatrixXd::Zero(n, n), Eigen::MatrixXd::Zero(n, n), Eigen::VectorXd::Zero(n),
-             Eigen::VectorXd::Zero(n)};
-    for (int r = 1; r <= n; ++r) {
-        for (int c = 1; c <= n; ++c) {
-            p.a0(r - 1, c - 1) = tables.stamp[r][c].c0;
-            p.a1(r - 1, c - 1) = tables.stamp[r][c].c1;
-        }
-        p.b0(r - 1) = tables.stamp[r][n + 1].c0;
-        p.b1(r - 1) = tables.stamp[r][n + 1].c1;
-    }
+    Pencil p;
+    p.n = tables.variable_count;
+    p.b0 = Eigen::VectorXd::Zero(p.n);
+    p.b1 = Eigen::VectorXd::Zero(p.n);
+    PencilStamp target{p};
+    for (int j = 1; j <= tables.element_count; ++j) stamp_element(target, tables, tables.elements[j]);
     return p;
 }
 
-Complex evaluate(const ResultPolynomial& p, Complex s) {
-    Complex value = 0.0;
-    for (int i = p.degree; i >= 0; --i) value = value * s + p.c[i];
-    return value;
+Eigen::MatrixXd dense(const std::vector<Triplet>& entries, int n) {
+    Eigen::MatrixXd m = Eigen::MatrixXd::Zero(n, n);
+    for (const Triplet& t : entries) m(t.row(), t.col()) += t.value();
+    return m;
+}
+
+// Horner's rule in extended precision: a result of degree 100 keeps its digits away
+// from its roots.
+Complex evaluate(const WidePolynomial& p, Complex s) {
+    std::complex<long double> value = 0.0L, x(s.real(), s.imag());
+    for (int i = p.degree(); i >= 0; --i) value = value * x + static_cast<long double>(p.c[i]);
+    return {static_cast<double>(value.real()), static_cast<double>(value.imag())};
+}
+
+// The result of variable k as written: the exact one, or the elimination's.
+WidePolynomial result_numerator(const EngineTables& tables, int k) {
+    return tables.results_exact ? tables.exact_num[k] : widen(tables.num[k]);
+}
+WidePolynomial result_denominator(const EngineTables& tables, int k) {
+    return tables.results_exact ? tables.exact_den[k] : widen(tables.den[k]);
 }
 
 // The moduli of the pencil's finite, non-zero generalized eigenvalues. Eigenvalues of
 // rows without any s term come out infinite (beta near 0) and those of a singular a0
 // near 0; both are told apart from the circuit's own frequencies by the natural scale
 // max|a0| / max|a1|.
-std::vector<double> natural_frequencies(const Pencil& p) {
+std::vector<double> natural_frequencies(const Pencil& pencil) {
     std::vector<double> moduli;
-    if (p.a0.size() == 0) return moduli;  // the largest entry of an empty matrix is undefined
-    double norm0 = p.a0.cwiseAbs().maxCoeff(), norm1 = p.a1.cwiseAbs().maxCoeff();
+    if (pencil.n == 0) return moduli;
+    Eigen::MatrixXd a0 = dense(pencil.a0, pencil.n), a1 = dense(pencil.a1, pencil.n);
+    double norm0 = a0.cwiseAbs().maxCoeff(), norm1 = a1.cwiseAbs().maxCoeff();
     if (norm0 == 0.0 || norm1 == 0.0) return moduli;
     double scale = norm0 / norm1;
-    Eigen::GeneralizedEigenSolver<Eigen::MatrixXd> solver(p.a0, p.a1, false);
+    Eigen::GeneralizedEigenSolver<Eigen::MatrixXd> solver(a0, a1, false);
     if (solver.info() != Eigen::Success) return moduli;
     for (Eigen::Index i = 0; i < solver.alphas().size(); ++i) {
         double beta = std::abs(solver.betas()(i));
@@ -63,20 +102,57 @@ std::vector<double> natural_frequencies(const Pencil& p) {
     return moduli;
 }
 
+// Bounds on the moduli of the non-zero roots of a monic polynomial (Fujiwara's bound on
+// it and on its reversal): a large circuit's frequency range without an eigenvalue
+// computation.
+void widen_root_range(const WidePolynomial& p, double& low, double& high) {
+    int first = 0;
+    while (first < p.degree() && p.c[first] == 0.0) ++first;
+    int degree = p.degree() - first;
+    if (degree < 1) return;
+    auto coefficient = [&](int i) { return std::fabs(p.c[first + i]); };
+    double upper = 0.0, lower_inverse = 0.0;
+    for (int i = 1; i <= degree; ++i) {
+        upper = std::max(upper, std::pow(coefficient(degree - i) / coefficient(degree), 1.0 / i));
+        lower_inverse = std::max(lower_inverse, std::pow(coefficient(i) / coefficient(0), 1.0 / i));
+    }
+    if (std::isfinite(upper) && upper > 0.0) high = std::max(high, 2.0 * upper);
+    if (std::isfinite(lower_inverse) && lower_inverse > 0.0) low = std::min(low, 0.5 / lower_inverse);
+}
+
 // x(s) / s from the assembled system by complex LU (the same integration adjustment as
 // the results); false where the system is singular or not a number.
 bool direct_values(const Pencil& p, Complex s, Eigen::VectorXcd& values) {
-    Eigen::MatrixXcd a = p.a0.cast<Complex>() + s * p.a1.cast<Complex>();
     Eigen::VectorXcd b = p.b0.cast<Complex>() + s * p.b1.cast<Complex>();
-    Eigen::PartialPivLU<Eigen::MatrixXcd> lu(a);
-    if (!(lu.rcond() > 1e-14)) return false;
-    values = lu.solve(b) / s;
+    if (p.n <= sparse_threshold) {
+        Eigen::MatrixXcd a = dense(p.a0, p.n).cast<Complex>() + s * dense(p.a1, p.n).cast<Complex>();
+        Eigen::PartialPivLU<Eigen::MatrixXcd> lu(a);
+        if (!(lu.rcond() > 1e-14)) return false;
+        values = lu.solve(b) / s;
+        return true;
+    }
+    std::vector<Eigen::Triplet<Complex>> entries;
+    entries.reserve(p.a0.size() + p.a1.size());
+    for (const Triplet& t : p.a0) entries.emplace_back(t.row(), t.col(), Complex(t.value()));
+    for (const Triplet& t : p.a1) entries.emplace_back(t.row(), t.col(), s * t.value());
+    Eigen::SparseMatrix<Complex> a(p.n, p.n);
+    a.setFromTriplets(entries.begin(), entries.end());
+    a.makeCompressed();
+    Eigen::SparseLU<Eigen::SparseMatrix<Complex>, Eigen::COLAMDOrdering<int>> lu;
+    lu.compute(a);
+    if (lu.info() != Eigen::Success) return false;
+    Eigen::VectorXcd x = lu.solve(b);
+    if (lu.info() != Eigen::Success) return false;
+    // No condition estimate for the sparse LU: the residual tells a singular system.
+    double residual = (a * x - b).norm(), scale = b.norm() + x.norm() * a.cwiseAbs().sum() / p.n;
+    if (!(residual <= 1e-10 * scale)) return false;
+    values = x / s;
     return true;
 }
 
 // The exact results at s; false where one of them has a pole there.
 bool exact_values(const EngineTables& tables, Complex s, Eigen::VectorXcd& values) {
-    for (int k = 1; k <= tables.variable_count; ++k) {
+    for (int k : tables.solved) {
         Complex den = evaluate(tables.exact_den[k], s);
         if (den == 0.0 || !std::isfinite(std::abs(den))) return false;
         values(k - 1) = tables.exact_num[k].Cte * evaluate(tables.exact_num[k], s) / den;
@@ -94,7 +170,14 @@ std::vector<double> log_spaced(double low, double high, int count) {
 
 std::vector<double> test_frequencies(const EngineTables& tables) {
     FpFlagsGuard keep_flags;
-    std::vector<double> moduli = natural_frequencies(assembled_pencil(tables));
+    std::vector<double> moduli;
+    if (tables.variable_count <= eigenvalue_threshold) {
+        moduli = natural_frequencies(assembled_pencil(tables));
+    } else if (tables.exact_available) {
+        double low = INFINITY, high = 0.0;
+        for (int k : tables.solved) widen_root_range(tables.exact_den[k], low, high);
+        if (high > 0.0 && low <= high) moduli = {low, high};
+    }
     if (moduli.empty()) return log_spaced(1e-2, 1e2, 16);
     auto [low, high] = std::minmax_element(moduli.begin(), moduli.end());
     return log_spaced(*low / 100.0, *high * 100.0, 16);
@@ -103,22 +186,29 @@ std::vector<double> test_frequencies(const EngineTables& tables) {
 VerificationReport verify_results(const EngineTables& tables) {
     FpFlagsGuard keep_flags;
     VerificationReport report;
-    int n = tables.variable_count;
+    const int n = tables.variable_count;
     if (n == 0) {  // no variable: nothing can differ, at any point
         report.frequencies = test_frequencies(tables);
         return report;
     }
+    // The elimination's results are measured against the exact ones when the run has
+    // them; exact results, which are their own reference, against the direct solution.
+    const bool against_exact = tables.exact_available && !tables.results_exact;
     Pencil p = assembled_pencil(tables);
+    std::vector<WidePolynomial> num(n + 1), den(n + 1);
+    for (int k : tables.solved) {
+        num[k] = result_numerator(tables, k);
+        den[k] = result_denominator(tables, k);
+    }
     std::vector<double> largest_difference(n, 0.0), largest_direct(n, 0.0), largest_polynomial(n, 0.0);
     for (double w : test_frequencies(tables)) {
         Complex s(0.0, w);
         Eigen::VectorXcd reference(n);
-        if (!(tables.exact_available ? exact_values(tables, s, reference) : direct_values(p, s, reference))) continue;
+        if (!(against_exact ? exact_values(tables, s, reference) : direct_values(p, s, reference))) continue;
         report.frequencies.push_back(w);
-        for (int k = 1; k <= n; ++k) {
+        for (int k : tables.solved) {
             Complex direct = reference(k - 1);
-            Complex from_polynomials =
-                (tables.num[k].Cte / tables.den[k].Cte) * evaluate(tables.num[k], s) / evaluate(tables.den[k], s);
+            Complex from_polynomials = (num[k].Cte / den[k].Cte) * evaluate(num[k], s) / evaluate(den[k], s);
             double difference = std::abs(from_polynomials - direct);
             if (!std::isfinite(difference)) difference = INFINITY;
             largest_difference[k - 1] = std::max(largest_difference[k - 1], difference);
@@ -129,12 +219,12 @@ VerificationReport verify_results(const EngineTables& tables) {
     }
     if (report.frequencies.empty()) return report;
     double largest_any = *std::max_element(largest_direct.begin(), largest_direct.end());
-    for (int k = 1; k <= n; ++k) {
+    for (int k : tables.solved) {
         // A variable that is zero at every point (its direct values are rounding noise,
         // below 1e-12 times the largest value of any variable) is compared against that
         // level: the polynomials must give no more than it, whatever the noise.
         // An exact reference has no noise: zero only where it is exactly zero.
-        double zero_level = tables.exact_available ? 0.0 : 1e-12 * largest_any;
+        double zero_level = against_exact ? 0.0 : 1e-12 * largest_any;
         double error;
         if (largest_direct[k - 1] <= zero_level)
             error = largest_polynomial[k - 1] == 0.0 ? 0.0
@@ -142,8 +232,7 @@ VerificationReport verify_results(const EngineTables& tables) {
                                                     : INFINITY;
         else
             error = largest_difference[k - 1] / largest_direct[k - 1];
-        report.variables.push_back(
-            {k, tables.variable_name(k), tables.num[k].degree, tables.den[k].degree, error});
+        report.variables.push_back({k, tables.variable_name(k), num[k].degree(), den[k].degree(), error});
     }
     return report;
 }
