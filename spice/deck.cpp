@@ -52,7 +52,8 @@ std::set<std::string> names_in(const std::string& expression) {
         }
         std::size_t start = i;
         while (i < expression.size() && (is_name_char(expression[i]) || expression[i] == '.')) ++i;
-        if (!(expression[start] >= '0' && expression[start] <= '9')) names.insert(lower(expression.substr(start, i - start)));
+        bool number = expression[start] >= '0' && expression[start] <= '9';
+        if (!number) names.insert(lower(expression.substr(start, i - start)));
     }
     return names;
 }
@@ -163,7 +164,8 @@ void parse_deck(const DeckSource& source, Deck& deck, Diagnostics& diagnostics) 
     auto body = [&]() -> std::vector<Statement>& { return open.empty() ? deck.top : open.back().body; };
     // A .if condition, on the deck's parameters as defined so far.
     auto condition = [&](const Origin& line) {
-        std::string text = rest_of(line.text);
+        std::size_t open_at = line.text.find('('), blank = line.text.find_first_of(" \t");
+        std::string text = open_at < blank ? line.text.substr(open_at) : rest_of(line.text);
         if (!open.empty()) {
             std::set<std::string> local;
             for (const auto& [name, value] : open.back().defaults) local.insert(name);
@@ -189,6 +191,8 @@ void parse_deck(const DeckSource& source, Deck& deck, Diagnostics& diagnostics) 
         std::vector<std::string> words = split_words(line.text);
         if (words.empty()) continue;
         std::string word = lower(words[0]);
+        // ".if(a>1)" written without a blank
+        if (word.rfind(".if(", 0) == 0 || word.rfind(".elseif(", 0) == 0) word = word.substr(0, word.find('('));
         if (word == ".if") {
             bool outer = conditions.empty() || conditions.back().active;
             bool chosen = outer && condition(line);

@@ -138,8 +138,8 @@ private:
     const Origin& origin_;
 };
 
-// The change of an R, C or L with temperature: 1 + tc1·ΔT + tc2·ΔT² (and 1.01^(tce·ΔT)
-// for R), ΔT from the element's temp= or dtemp=, the deck's .temp and the nominal
+// The change of an R, C or L with temperature: 1 + tc1·ΔT + tc2·ΔT², or 1.01^(tce·ΔT)
+// for R when tce is given, ΔT from the element's temp= or dtemp=, the deck's .temp and the nominal
 // temperature. 1 when the deck runs at the nominal temperature.
 bool LineReader::temperature_factor(const Assignments& instance, const Model* model, double& factor) {
     factor = 1.0;
@@ -161,7 +161,8 @@ bool LineReader::temperature_factor(const Assignments& instance, const Model* mo
     if (!read(instance)) return false;
     double delta = (has_own ? own : circuit + dtemp) - nominal;
     if (delta == 0.0 || (tc1 == 0.0 && tc2 == 0.0 && tce == 0.0)) return true;
-    factor = (1.0 + tc1 * delta + tc2 * delta * delta) * (tce != 0.0 ? std::pow(1.01, tce * delta) : 1.0);
+    // With tce given the exponential law replaces the quadratic one.
+    factor = tce != 0.0 ? std::pow(1.01, tce * delta) : 1.0 + tc1 * delta + tc2 * delta * delta;
     if (!(factor > 0.0) || !std::isfinite(factor)) return refuse_here("valor não positivo na temperatura do circuito");
     char text[96];
     std::snprintf(text, sizeof text, "valor multiplicado por %.9g: coeficientes de temperatura a %.6g °C", factor,
@@ -174,8 +175,20 @@ bool LineReader::temperature_factor(const Assignments& instance, const Model* mo
 // either order, IC= for C and L, ac= (R), m= and scale=, and the temperature.
 bool LineReader::passive() {
     if (!nodes(2)) return false;
+    // "(w=2u l=1u)": instance parameters in parentheses, as one simulator writes them.
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < words_.size(); ++i) {
+        const std::string& word = words_[i];
+        bool grouped = word.size() >= 2 && word.front() == '(' && word.back() == ')';
+        if (i < 3 || !grouped || word.find('=') == std::string::npos) {
+            words.push_back(word);
+            continue;
+        }
+        for (std::string& inner : split_words(std::string_view(word).substr(1, word.size() - 2)))
+            words.push_back(std::move(inner));
+    }
     std::vector<std::string> loose;
-    Assignments named = assignments(words_, 3, &loose);
+    Assignments named = assignments(words, 3, &loose);
     const char kind = element_.kind;
     const Model* model = nullptr;
     bool has_value = false;
@@ -215,7 +228,8 @@ bool LineReader::passive() {
             double& target = name == "m" ? copies : scale;
             if (!value_of(expression, target)) return false;
             if (!(target > 0.0)) return refuse_here(name + " deve ser positivo");
-        } else if (name == "temp" || name == "dtemp" || name == "tc1" || name == "tc2" || (name == "tce" && kind == 'R')) {
+        } else if (name == "temp" || name == "dtemp" || name == "tc1" || name == "tc2" ||
+                   (name == "tce" && kind == 'R')) {
             temperature.emplace_back(name, expression);
         } else if (name == "noisy" || name == "noise" || name == "bv_max") {
             diagnostics_.note(origin_, "parâmetro " + name + " ignorado: não muda a resposta");
@@ -408,7 +422,24 @@ bool LineReader::source() {
     return true;
 }
 
+// Value forms of another simulator's dialect (gnucap), named for the refusal.
+std::string foreign_form(const std::vector<std::string>& words, char kind) {
+    static const char* const functions[] = {"generator", "complex", "fit", "posy", "tanh"};
+    for (std::size_t i = kind == 'E' || kind == 'G' ? 5 : 3; i < words.size(); ++i) {
+        std::string word = lower(words[i]);
+        std::string head = word.substr(0, word.find('('));
+        for (const char* f : functions)
+            if (head == f) return head + "(...)";
+        bool passive = kind == 'R' || kind == 'C' || kind == 'L';
+        if (passive && (word == "ac" || word == "dc" || word == "tran" || word == "op" || word == "all"))
+            return "valores por análise (" + word + " ...)";
+    }
+    return {};
+}
+
 bool LineReader::read() {
+    if (std::string form = foreign_form(words_, element_.kind); !form.empty())
+        return refuse("sintaxe do gnucap, " + form + ": escreva o elemento em SPICE");
     switch (element_.kind) {
         case 'R':
         case 'C':

@@ -282,6 +282,8 @@ private:
         while (is_name_char(peek())) ++pos_;
         std::string word = lower(text_.substr(start, pos_ - start));
         skip();
+        if (peek() == '(' && (word == "v" || word == "i"))
+            return fail("valor que depende de " + word + "(...): elemento não linear");
         if (peek() == '(') {
             ++pos_;
             std::vector<double> args;
@@ -355,15 +357,16 @@ private:
                        const std::vector<double>& args, double& value) {
         if (args.size() != function.parameters.size())
             return fail("função " + word + " pede " + std::to_string(function.parameters.size()) + " argumento(s)");
-        static thread_local int calls = 0;  // a function that calls itself must end somewhere
-        if (calls >= max_calls) return fail("função " + word + " chamada dentro de si mesma");
         ParamScope arguments(scope_);
         for (std::size_t i = 0; i < args.size(); ++i) arguments.define_value(function.parameters[i], args[i]);
-        ++calls;
+        // The body nests inside this expression: one bound on the depth for both, so that
+        // a function that calls itself ends with a message, not at the end of the stack.
+        std::string_view body = function.body;
+        if (body.size() >= 2 && body.front() == '\'' && body.back() == '\'') body = body.substr(1, body.size() - 2);
+        Evaluator inner(body, &arguments);
+        inner.depth_ = depth_;
         std::string error;
-        bool ok = evaluate(function.body, &arguments, value, error);
-        --calls;
-        return ok || fail(word + ": " + error);
+        return inner.run(value, error) || fail(error);
     }
 
     std::string_view text_;
@@ -372,7 +375,6 @@ private:
     std::string error_;
     int depth_ = 0;
     static constexpr int max_depth = 200;
-    static constexpr int max_calls = 64;
 };
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST(SpiceDialect, ConstructsReadWithTheirMeaning) {
         {"scale= and m= on R, C and L", "t\nR1 a 0 1k scale=500 m=2\nC1 a 0 1n scale=4 m=2\nL1 a 0 1m scale=4\n",
          "R1 a 0 250000\nC1 a 0 8e-09\nL1 a 0 0.004\n", ""},
         {".if, .elseif, .else and nested .if on the parameters",
-         "t\n.param k=2 on=1\n.if (k == 1)\nR1 a 0 1\n.elseif (k == 2 && on)\n.if (!on)\nR2 a 0 2\n.else\nR3 a 0 3\n"
+         "t\n.param k=2 on=1\n.if (k == 1)\nR1 a 0 1\n.elseif(k == 2 && on)\n.if (!on)\nR2 a 0 2\n.else\nR3 a 0 3\n"
          ".endif\n.else\nR4 a 0 4\n.endif\n",
          "R3 a 0 3\n", ""},
         {".global: the same node in every instance",
@@ -47,8 +47,8 @@ TEST(SpiceDialect, ConstructsReadWithTheirMeaning) {
         {"a resistor with a model name, either order, and the model's temperature coefficient",
          "t\n.model rmod R(tc1=0.01)\n.model cm C()\n.temp 37\nR1 a 0 rmod 10k\nR2 a 0 10k rmod\nC1 a 0 cm 1n\n",
          "R1 a 0 11000\nR2 a 0 11000\nC1 a 0 1e-09\n", "valor multiplicado por 1.1: coeficientes de temperatura a 37 °C"},
-        {"a semiconductor resistor from its geometry", "t\n.model rp R(rsh=100 narrow=0.25)\nR1 a 0 rp l=2 w=0.75\n",
-         "R1 a 0 400\n", ""},
+        {"a semiconductor resistor from its geometry", "t\n.model rp R(rsh=100 narrow=0.25)\nR1 a 0 rp l=2 w=0.75\nR2 a 0 rp (l=1 w=1.25)\n",
+         "R1 a 0 400\nR2 a 0 100\n", ""},
         {"an RF port: the source with z0 in series", "t\nV1 in 0 dc 0 ac 1 portnum 1 z0 100\nR1 in 0 50\n",
          "V1 n_1 0 1 IMPULSO\nRz0_V1 in n_1 100\nR1 in 0 50\n", "n_1: nó novo entre Rz0_V1 (z0 da porta) e V1"},
         {"POLY(1) is one gain; its constant plays no part",
@@ -103,6 +103,13 @@ TEST(SpiceDialect, RefusalsNameTheLineAndTheInstance) {
         {"t\nV1 a 0 AC 1 z0 50\n", "linha 2: V1 a 0 AC 1 z0 50 (z0 sem portnum)"},
         {"t\n.vsource Vcc 1 0 dc 10\nR1 1 0 1\n", "linha 2: .vsource Vcc 1 0 dc 10 (comando desconhecido: .vsource)"},
         {"t\n.print ac v(1)\n", "o deck não tem elementos"},
+        {"t\nR1 a 0 r = 'V(a) < 1 ? 1k : 2k'\n",
+         "linha 2: R1 a 0 r = 'V(a) < 1 ? 1k : 2k' (valor inválido 'V(a) < 1 ? 1k : 2k': valor que depende de v(...): "
+         "elemento não linear)"},
+        {"t\n.func f(x) {f(x)+1}\nR1 a 0 {f(1)}\n",
+         "linha 3: R1 a 0 {f(1)} (valor inválido {f(1)}: expressão aninhada demais)"},
+        {"t\nr1 1 0 ac 1k dc 2k\n",
+         "linha 2: r1 1 0 ac 1k dc 2k (sintaxe do gnucap, valores por análise (ac ...): escreva o elemento em SPICE)"},
     };
     for (const Case& c : cases) {
         ImportResult r = import_text(c.deck);

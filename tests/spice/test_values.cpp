@@ -52,6 +52,8 @@ TEST(SpiceValues, ExpressionsAndParameters) {
         {&global, "-ra*2", -2000},        {&global, "2^3^2", 512},          {&global, "3**2", 9},
         {&global, "{sqrt(ra*1meg)}", std::sqrt(1e9)}, {&inner, "{ra}", 5}, {&inner, "{rb}", 2000},
         {&global, "{2*pi}", 2 * 3.141592653589793},
+        {&global, "{ra < rb ? 3 : 4}", 3},  {&global, "{ra >= 1k && !(rb == 2k)}", 0}, {&global, "{ra != 1 || 0}", 1},
+        {&global, "max(ra, 5k) + min(1, 2)", 5001}, {&global, "{pow(2, 10) - log10(100) + ln(1)}", 1022},
     };
     for (const Case& c : cases) {
         double value = 0.0;
