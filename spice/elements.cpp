@@ -240,8 +240,9 @@ bool LineReader::passive() {
         }
     }
     if (!has_value && model && kind == 'R') {
-        // A semiconductor resistor: sheet resistance times length over width.
-        double sheet = 0.0, width = 1e-6, length = 0.0, narrow = 0.0, shorten = 0.0;
+        // A semiconductor resistor: sheet resistance times length over width, each etched
+        // on both sides; the width by default 10 µm.
+        double sheet = 0.0, width = 10e-6, length = 0.0, narrow = 0.0, shorten = 0.0;
         bool has_sheet = false, has_length = false;
         for (const auto& [name, expression] : model->params) {
             double* target = name == "rsh" ? &sheet : name == "defw" ? &width : name == "narrow" ? &narrow
@@ -255,8 +256,9 @@ bool LineReader::passive() {
             has_length = has_length || name == "l";
         }
         if (has_sheet && has_length) {
-            if (!(width - narrow > 0.0) || !(length - shorten > 0.0)) return refuse_here("geometria sem área");
-            element_.value = sheet * (length - shorten) / (width - narrow);
+            double net_length = length - 2.0 * shorten, net_width = width - 2.0 * narrow;
+            if (!(net_width > 0.0) || !(net_length > 0.0)) return refuse_here("geometria sem área: l ou w nulo depois do corte");
+            element_.value = sheet * net_length / net_width;
             has_value = true;
             geometry.clear();
         }

@@ -47,8 +47,9 @@ TEST(SpiceDialect, ConstructsReadWithTheirMeaning) {
         {"a resistor with a model name, either order, and the model's temperature coefficient",
          "t\n.model rmod R(tc1=0.01)\n.model cm C()\n.temp 37\nR1 a 0 rmod 10k\nR2 a 0 10k rmod\nC1 a 0 cm 1n\n",
          "R1 a 0 11000\nR2 a 0 11000\nC1 a 0 1e-09\n", "valor multiplicado por 1.1: coeficientes de temperatura a 37 °C"},
-        {"a semiconductor resistor from its geometry", "t\n.model rp R(rsh=100 narrow=0.25)\nR1 a 0 rp l=2 w=0.75\nR2 a 0 rp (l=1 w=1.25)\n",
-         "R1 a 0 400\nR2 a 0 100\n", ""},
+        {"a semiconductor resistor from its geometry", "t\n.model rp R(rsh=100 narrow=0.25)\n.model rq R(rsh=100)\nR1 a 0 rp l=2 w=1\n"
+         "R2 a 0 rq (l=20u)\n",
+         "R1 a 0 400\nR2 a 0 200\n", ""},
         {"an RF port: the source with z0 in series", "t\nV1 in 0 dc 0 ac 1 portnum 1 z0 100\nR1 in 0 50\n",
          "V1 n_1 0 1 IMPULSO\nRz0_V1 in n_1 100\nR1 in 0 50\n", "n_1: nó novo entre Rz0_V1 (z0 da porta) e V1"},
         {"POLY(1) is one gain; its constant plays no part",
