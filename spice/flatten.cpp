@@ -27,7 +27,30 @@ struct Scope {
     std::map<std::string, std::string> pins;  // pin key: node key outside
     const ParamScope* params = nullptr;
     std::vector<std::string> open;             // subcircuits being expanded, outermost first
+    double copies = 1.0;                       // m= of the instances around: parallel copies
 };
+
+// m= on an X line puts that many copies of the instance in parallel: the elements that
+// scale with copies (R, L divided; C, F, G, I multiplied) take it, the others keep
+// their values, as the reference simulator does.
+void multiply(FlatElement& element, double copies) {
+    switch (element.kind) {
+        case 'R':
+        case 'L':
+            element.value /= copies;
+            element.ac_value /= copies;
+            break;
+        case 'C':
+        case 'F':
+        case 'G': element.value *= copies; break;
+        case 'I':
+            element.source.dc *= copies;
+            element.source.ac *= copies;
+            element.source.change *= copies;
+            break;
+        default: break;
+    }
+}
 
 class Flattener {
 public:
@@ -91,7 +114,9 @@ private:
             lines.params = scope.params;
             lines.sources = options_.sources;
             lines.deck = &deck_;
-            if (parse_element(statement, lines, element, diagnostics_)) add(std::move(element));
+            if (!parse_element(statement, lines, element, diagnostics_)) continue;
+            if (scope.copies != 1.0) multiply(element, scope.copies);
+            add(std::move(element));
         }
     }
 
@@ -154,11 +179,17 @@ private:
 
         ParamScope params(deck_params());
         for (const auto& [name, expression] : sub->defaults) params.define(name, expression);
+        double copies = 1.0;
         for (const auto& [name, expression] : assignments(words, end)) {
             double value;
             std::string error;
             if (!evaluate(expression, scope.params, value, error))
                 return diagnostics_.refuse(statement.origin, "parâmetro " + name + ": " + error);
+            if (name == "m") {
+                if (!(value > 0.0)) return diagnostics_.refuse(statement.origin, "m deve ser positivo");
+                copies = value;
+                continue;
+            }
             params.define_value(name, value);
         }
         for (const auto& [name, expression] : sub->params) params.define(name, expression);
@@ -169,6 +200,7 @@ private:
         inner.params = &params;
         inner.open = scope.open;
         inner.open.push_back(sub_key);
+        inner.copies = scope.copies * copies;
         expand(sub->body, inner);
     }
 
