@@ -56,7 +56,6 @@ struct ElementScope {
     std::function<std::string(const std::string&)> node;     // node word: node key
     std::function<std::string(const std::string&)> element;  // element name: element key
     const ParamScope* params = nullptr;
-    SourceMode sources = SourceMode::as_written;
     const Deck* deck = nullptr;  // models, temperature
 };
 

@@ -127,7 +127,7 @@ private:
     bool coupling();
     bool voltage_controlled();
     bool current_controlled();
-    bool polynomial(std::size_t controls_from, bool current);
+    bool polynomial(std::size_t form_at, bool current);
     bool source();
     bool transient_change(const std::string& function, const std::vector<double>& args);
 

@@ -112,7 +112,6 @@ private:
             lines.node = [&](const std::string& word) { return node(word, scope); };
             lines.element = [&](const std::string& word) { return lower(full_name(word, scope)); };
             lines.params = scope.params;
-            lines.sources = options_.sources;
             lines.deck = &deck_;
             if (!parse_element(statement, lines, element, diagnostics_)) continue;
             if (scope.copies != 1.0) multiply(element, scope.copies);
