@@ -38,9 +38,8 @@ int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err
 int plot_command(const Arguments& args, std::ostream& out, std::ostream& err);
 
 /// quorvat-cli tempo: x(t) of pairs of polynomial files; 4 when a check fails.
-/// Paints curves of x(t) and saves them as a PNG; false, with a message on err, on failure.
-using TimePngWriter = bool (*)(const std::string& path, int width, int height, const TimeCurves& curves,
-                               std::ostream& err);
+/// Paints curves of x(t) and encodes them as PNG bytes; false, with a message on err, on failure.
+using TimePngWriter = bool (*)(int width, int height, const TimeCurves& curves, std::string& png, std::ostream& err);
 
 int time_command(const Arguments& args, std::ostream& out, std::ostream& err, TimePngWriter png = nullptr);
 

@@ -1,8 +1,7 @@
-#include <cstdio>
 #include <iostream>
-#include <memory>
 
 #include "cli/commands.h"
+#include "cli/output_files.h"
 #include "cli/spice_deck.h"
 
 namespace quorvat::cli {
@@ -12,12 +11,16 @@ namespace {
 const char* const import_usage =
     "Uso: quorvat-cli importar [opções] ENTRADA\n"
     "\n"
-    "Lê o deck SPICE ENTRADA (subconjunto linear: R, C, L, K, E, F, G, H, V, I e\n"
-    "subcircuitos) e escreve um netlist que \"analisar\" lê com o mesmo significado.\n"
-    "O cabeçalho do netlist lista os nomes trocados e as notas da importação.\n"
+    "Lê o deck SPICE ENTRADA (subconjunto linear: R, C, L, K, E, F, G, H, V, I, POLY\n"
+    "linear e subcircuitos) e escreve um netlist que \"analisar\" lê com o mesmo\n"
+    "significado. Diodos e transistores (D, Q, M, J) viram o seu circuito de pequenos\n"
+    "sinais no ponto de operação que o ngspice calcula; as fontes valem então só o AC.\n"
+    "O cabeçalho do netlist lista os nomes trocados, o ponto de operação e as notas.\n"
     "\n"
     "Opções:\n"
     "  --saida ARQUIVO          grava o netlist em ARQUIVO (padrão: a saída padrão)\n"
+    "  --ponto                  mostra o ponto de operação em tabela (no lugar do\n"
+    "                           netlist, quando não há --saida)\n"
     "  --fontes impulso|degrau  todas as fontes de um tipo (padrão: num deck com AC,\n"
     "                           impulso do valor AC e as outras valem 0; sem AC,\n"
     "                           degrau do valor DC)\n"
@@ -32,6 +35,7 @@ const char* const import_usage =
 int import_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     DeckFlags flags;
     std::string input, output;
+    bool point = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& word = args[i];
         if (word == "--help" || word == "-h") {
@@ -44,7 +48,9 @@ int import_command(const Arguments& args, std::ostream& out, std::ostream& err) 
             return 2;
         }
         if (taken > 0) continue;
-        if (word == "--saida" && i + 1 < args.size()) {
+        if (word == "--ponto") {
+            point = true;
+        } else if (word == "--saida" && i + 1 < args.size()) {
             output = args[++i];
         } else if (word.size() > 1 && word[0] == '-') {
             err << "quorvat-cli importar: opção desconhecida ou sem valor: " << word << "\n\n" << import_usage;
@@ -67,17 +73,19 @@ int import_command(const Arguments& args, std::ostream& out, std::ostream& err) 
         return 1;
     }
     for (const std::string& line : imported.warnings) err << "Aviso: " << line << "\n";
+    if (point) {
+        if (imported.small_signal) out << "Ponto de operação de " << input << " (ngspice)\n\n"
+                                       << spice::format_point_table(imported.point);
+        else out << "O deck " << input << " não tem diodos nem transistores: não há ponto de operação.\n";
+        if (output.empty()) return 0;
+        out << "\n";
+    }
     if (output.empty()) {
         out << imported.netlist;
         return 0;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(output.c_str(), "wb"), std::fclose);
-    bool written = file && std::fwrite(imported.netlist.data(), 1, imported.netlist.size(), file.get()) ==
-                               imported.netlist.size();
-    if (!file || std::fclose(file.release()) != 0 || !written) {
-        err << "quorvat-cli importar: não foi possível gravar " << output << "\n";
-        return 1;
-    }
+    // Never over the deck itself, never a fragment where the old netlist was.
+    if (!write_output_files("importar", {bytes_file(output, std::move(imported.netlist))}, {input}, err)) return 1;
     for (const std::string& line : imported.notes) out << "Nota: " << line << "\n";
     out << "Netlist gravado em " << output << "\n";
     return 0;

@@ -44,17 +44,16 @@ private:
     std::ostream& out_;
 };
 
-bool read_polynomial_file(const std::string& path, ResultPolynomial& p, std::ostream& err) {
+bool read_polynomial_file(const std::string& path, PolynomialFile& p, std::ostream& err) {
     StreamLog log(err);
     std::string content;
-    FileRead read = read_text_file(log, path, max_polynomial_file_bytes, content);
+    FileRead read = read_text_file(log, path, max_wide_polynomial_file_bytes, content);
     if (read != FileRead::ok) {
         if (read == FileRead::missing) err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
         return false;
     }
     Scanner scanner(content);
-    p = ResultPolynomial{};
-    if (!poly_read(scanner, p, log)) {
+    if (!poly_read_any_degree(scanner, p, log)) {
         err << "Arquivo " << to_utf8(path) << " inválido.\n";
         return false;
     }
@@ -83,9 +82,9 @@ bool pair_names(const std::vector<std::string>& files, std::string& numerator, s
 }
 
 int with_pair(const std::string& numerator_file, const std::string& denominator_file, std::ostream& err,
-              const std::function<void(const ResultPolynomial&, const ResultPolynomial&)>& work) {
+              const std::function<void(const PolynomialFile&, const PolynomialFile&)>& work) {
     CLocaleScope c_numbers;
-    ResultPolynomial numerator, denominator;
+    PolynomialFile numerator, denominator;
     try {
         fp_clear();
         if (!read_polynomial_file(numerator_file, numerator, err) ||
@@ -117,9 +116,9 @@ int roots_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     std::string numerator, denominator;
     if (!pair_names(files, numerator, denominator, err, roots_usage)) return 2;
     bool complete = true;
-    int status = with_pair(numerator, denominator, err, [&](const ResultPolynomial& n, const ResultPolynomial& d) {
+    int status = with_pair(numerator, denominator, err, [&](const PolynomialFile& n, const PolynomialFile& d) {
         out << "Numerador: " << to_utf8(numerator) << "\nDenominador: " << to_utf8(denominator) << "\n"
-            << describe_poles_and_zeros(n, d, &complete);
+            << describe_poles_and_zeros(n.p, d.p, n.scale, d.scale, &complete);
     });
     if (status == 0 && !complete) {
         err << "Não foi possível calcular todas as raízes.\n";
@@ -159,8 +158,8 @@ int export_command(const Arguments& args, std::ostream& out, std::ostream& err) 
     }
     std::string numerator, denominator;
     if (!pair_names(files, numerator, denominator, err, export_usage)) return 2;
-    return with_pair(numerator, denominator, err, [&](const ResultPolynomial& n, const ResultPolynomial& d) {
-        out << export_pair(*format, n, d, numerator, denominator);
+    return with_pair(numerator, denominator, err, [&](const PolynomialFile& n, const PolynomialFile& d) {
+        out << export_pair(*format, {n.p, n.scale}, {d.p, d.scale}, numerator, denominator);
     });
 }
 

@@ -1,7 +1,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cmath>
-#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <cstdio>
@@ -16,6 +16,7 @@
 
 #include "cli/commands.h"
 #include "cli/gui_application_scope.h"
+#include "cli/output_files.h"
 #include "engine/error_reason.h"
 #include "engine/fp_fault.h"
 #include "engine/log.h"
@@ -173,7 +174,9 @@ bool limits_usable(const PlotFlags& flags, std::ostream& err) {
     return true;
 }
 
-bool write_png(const PlotFlags& flags, PlotterState& state, PlotChecks& checks, std::ostream& err) {
+// The picture encoded in memory: the image writer does not report a failed write or
+// close of its file (a full disk), so the bytes go through the checked writer.
+bool encode_png(const PlotFlags& flags, PlotterState& state, PlotChecks& checks, std::string& png, std::ostream& err) {
     GuiApplicationScope gui;
     if (!gui.ready()) {
         err << "quorvat-cli plotar: a figura precisa de uma QGuiApplication\n";
@@ -184,37 +187,21 @@ bool write_png(const PlotFlags& flags, PlotterState& state, PlotChecks& checks, 
         QPainter painter(&image);
         paint_plot(painter, flags.width, flags.height, state, checks);
     }
-    // Encoded in memory, then written and closed with every error checked: the image
-    // writer does not report a failed write or close of its file (a full disk).
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-        err << "quorvat-cli plotar: não foi possível gravar " << flags.png << "\n";
+        err << "quorvat-cli plotar: não foi possível codificar a figura " << flags.png << "\n";
         return false;
     }
-    errno = 0;
-    std::FILE* file = std::fopen(flags.png.c_str(), "wb");
-    bool ok = file && std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), file) ==
-                          static_cast<std::size_t>(bytes.size());
-    ok = ok && std::fflush(file) == 0;
-    int error = errno;
-    if (file && std::fclose(file) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        err << "quorvat-cli plotar: não foi possível gravar " << flags.png << ": " << error_reason(error ? error : EIO)
-            << "\n";
-        return false;
-    }
+    png.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     return true;
 }
 
 // "%.17g" whatever the locale; a point that is not drawn is "nan".
 std::string csv_number(double value) { return std::isnan(value) ? "nan" : format_general(value, 17); }
 
-bool write_csv(const std::string& path, const PlotterState& state, std::ostream& err) {
-    std::ofstream csv(path, std::ios::binary | std::ios::trunc);
+std::string csv_text(const PlotterState& state) {
+    std::ostringstream csv;
     const ResponseTable& table = state.response;
     csv << "k,w";
     for (int j = 1; j <= state.curves.curve_count; ++j) csv << ",ganho" << j << ",fase" << j << ",atraso" << j;
@@ -226,12 +213,7 @@ bool write_csv(const std::string& path, const PlotterState& state, std::ostream&
                 << csv_number(table.delay[j][k]);
         csv << '\n';
     }
-    csv.close();
-    if (!csv) {
-        err << "quorvat-cli plotar: não foi possível gravar " << path << "\n";
-        return false;
-    }
-    return true;
+    return csv.str();
 }
 
 }  // namespace
@@ -272,18 +254,25 @@ int plot_command(const Arguments& args, std::ostream& out, std::ostream& err) {
     out.flush();
     bool any_computable = false;
     for (int j = 1; j <= state->curves.curve_count; ++j)
-        any_computable = any_computable || curve_computable(state->curves.curve_num[j], state->curves.curve_den[j]);
+        any_computable = any_computable || curve_computable(state->curves, j);
     if (state->curves.curve_count > 0 && !any_computable) {
         err << "quorvat-cli plotar: nenhuma curva pode ser calculada\n";
         return 1;
     }
 
     PlotChecks checks = flags.checks;
-    if (!flags.png.empty() && !write_png(flags, *state, checks, err)) return 1;
+    std::vector<PendingFile> files;
+    if (!flags.png.empty()) {
+        std::string png;
+        if (!encode_png(flags, *state, checks, png, err)) return 1;
+        files.push_back(bytes_file(flags.png, std::move(png)));
+    }
     if (!flags.csv.empty()) {
         evaluate_pending(*state, resolve_log_axis(state->settings, checks), checks.hz);
-        if (!write_csv(flags.csv, *state, err)) return 1;
+        files.push_back(bytes_file(flags.csv, csv_text(*state)));
     }
+    // Both files or neither, never over one of the pairs read.
+    if (!files.empty() && !write_output_files("plotar", files, lines, err)) return 1;
     return 0;
 }
 

@@ -2,7 +2,16 @@
 
 #include <iostream>
 
+#include "oppoint/ngspice_solver.h"
+#include "spice/import_report.h"
+
 namespace quorvat::cli {
+
+spice::ImportOptions deck_import_options() {
+    spice::ImportOptions options;
+    options.operating_point = &oppoint::ngspice_solver();
+    return options;
+}
 
 int take_deck_flag(const Arguments& args, std::size_t& i, DeckFlags& flags, const std::string& command,
                    std::ostream& err) {
@@ -44,12 +53,10 @@ bool load_deck(const std::string& path, const DeckFlags& flags, std::string& net
                std::ostream& err) {
     spice::ImportResult imported = spice::import_deck_file(path, flags.options);
     if (!imported.ok) {
-        err << "Deck SPICE " << path << " recusado:\n";
-        for (const std::string& line : imported.refusals) err << "  " << line << "\n";
+        for (const std::string& line : spice::import_refusal_lines(imported, path)) err << line << "\n";
         return false;
     }
-    for (const std::string& line : imported.notes) out << "Importação: " << line << "\n";
-    for (const std::string& line : imported.warnings) out << "Importação: aviso: " << line << "\n";
+    for (const std::string& line : spice::import_note_lines(imported)) out << line << "\n";
     netlist = std::move(imported.netlist);
     return true;
 }

@@ -10,9 +10,13 @@
 
 namespace quorvat::cli {
 
+/// The import options of every command: decks with devices get their operating point
+/// from ngspice, whose library is opened only when such a deck comes.
+spice::ImportOptions deck_import_options();
+
 struct DeckFlags {
     bool force = false;  // --spice: a deck whatever the extension
-    spice::ImportOptions options;
+    spice::ImportOptions options = deck_import_options();
 };
 
 /// Takes the deck option at args[i] (--spice, --fontes impulso|degrau, --amp-op

@@ -17,7 +17,7 @@
 #include "numeric/verification.h"
 #include "symbolic/approximation.h"
 #include "symbolic/formats.h"
-#include "symbolic/substitution.h"
+#include "symbolic/symbolic_checks.h"
 #include "symbolic/symbolic_solver.h"
 
 namespace quorvat::cli {
@@ -85,17 +85,6 @@ bool parse_variables(const std::string& list, std::set<int>& variables) {
     return true;
 }
 
-// Element names as the reader stores them: the kind letter upper case. "M_K1" names K1.
-bool parse_names(const std::string& list, std::set<std::string>& names) {
-    for (std::string item : split(list)) {
-        if (item.empty()) return false;
-        if (item.size() > 2 && (item[0] == 'M' || item[0] == 'm') && item[1] == '_') item = item.substr(2);
-        item[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(item[0])));
-        names.insert(item);
-    }
-    return true;
-}
-
 bool parse_tolerance(const std::string& text, double& tolerance) {
     Scanner scanner(text);
     if (!scanner.read_number(tolerance)) return false;
@@ -132,7 +121,7 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
                 flags.approximate = true;
             } else {
                 (word == "--numericos" ? numeric : symbols) = true;
-                valid = parse_names(value, flags.choice.names);
+                valid = symbolic::parse_element_names(value, flags.choice.names);
             }
             if (!valid) {
                 err << "quorvat-cli simbolico: valor inválido de " << word << ": " << value << "\n";
@@ -218,16 +207,6 @@ int read_circuit_for(const SymbolicFlags& flags, EngineTables& tables, ReadingHo
     return 0;
 }
 
-// The first variable whose result differs from the exact solution (0: none); -1 when
-// the exact system is singular.
-int first_difference(const symbolic::SymbolicResult& result, const EngineTables& tables) {
-    exact::ExactSolution exact = exact::solve_exact(tables);
-    if (exact.singular) return -1;
-    for (const symbolic::SymbolicFunction& f : result.functions)
-        if (!symbolic::agrees_with_exact(f, result.symbols, exact.variables[f.variable - 1])) return f.variable;
-    return 0;
-}
-
 }  // namespace
 
 int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -268,7 +247,7 @@ int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err
 
     const bool text = flags.format == symbolic::SymbolicFormat::text;
     std::ostream& notes = text ? out : err;
-    int difference = first_difference(result, *tables);
+    int difference = symbolic::first_difference(result, *tables);
     symbolic::ApproximationReport report;
     if (flags.approximate) report = symbolic::approximate(result, flags.tolerance, test_frequencies(*tables));
 
@@ -284,14 +263,7 @@ int symbolic_command(const Arguments& args, std::ostream& out, std::ostream& err
         err << "Erro: a expressão simbólica da variável " << difference
             << " difere da solução exata com os valores do netlist.\n";
     }
-    if (flags.approximate) {
-        char line[300];
-        std::snprintf(line, sizeof line,
-                      "Aproximação com tolerância %g: %ld termos mantidos, %ld descartados; maior variação "
-                      "relativa da função nas frequências de teste: %.3g",
-                      flags.tolerance, report.kept, report.dropped, report.largest_change);
-        notes << line << "\n";
-    }
+    if (flags.approximate) notes << symbolic::approximation_summary(flags.tolerance, report) << "\n";
     out.flush();
     return difference == 0 ? 0 : 4;
 }

@@ -3,14 +3,14 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 #include "cli/commands.h"
+#include "cli/output_files.h"
 #include "plot/time_painter.h"
 #include "engine/analysis_run.h"
+#include "engine/file_read.h"
 #include "engine/fp_fault.h"
 #include "engine/netlist.h"
 #include "engine/scanner.h"
@@ -21,6 +21,7 @@
 #include "time/number_text.h"
 #include "time/partial_fractions.h"
 #include "time/time_csv.h"
+#include "time/time_report.h"
 
 namespace quorvat::cli {
 
@@ -61,6 +62,8 @@ constexpr int max_points = 100001;
 constexpr int max_image_side = 8192;
 constexpr double talbot_tolerance = 1e-9;   // of the curve's largest magnitude
 constexpr double settled_fraction = 0.02;   // a response within 2% of its final value has settled
+constexpr double max_drawn_span = 1e300;    // of the values in the picture, well inside the doubles
+constexpr double min_drawn_time_fraction = 1e-9;  // of the last time: the shortest interval drawn
 
 struct TimeFlags {
     bool text = false, latex = false, verify = false;
@@ -85,11 +88,6 @@ public:
 
 private:
     std::ostream& err_;
-};
-
-class SilentLog : public LogSink {
-public:
-    void log(std::string_view) override {}
 };
 
 int usage_error(std::ostream& err, const std::string& message) {
@@ -164,87 +162,33 @@ int parse_flags(const Arguments& args, TimeFlags& flags, std::ostream& err) {
     return 0;
 }
 
-bool read_file(const std::string& path, ResultPolynomial& p, std::ostream& err) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
+bool read_file(const std::string& path, PolynomialFile& p, std::ostream& err) {
+    ErrorLog log(err);
+    std::string content;
+    FileRead read = read_text_file(log, path, max_wide_polynomial_file_bytes, content);
+    if (read != FileRead::ok) {
+        if (read == FileRead::missing) err << "Arquivo " << to_utf8(path) << " não encontrado.\n";
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string content = text.str();
     Scanner scanner(content);
-    ErrorLog log(err);
-    p = ResultPolynomial{};
-    if (!poly_read(scanner, p, log)) {
+    if (!poly_read_any_degree(scanner, p, log)) {
         err << "Arquivo " << to_utf8(path) << " inválido.\n";
+        return false;
+    }
+    // "1e310" reads as infinity; the transform of such a file would be taken as 0.
+    bool finite = std::isfinite(p.p.Cte);
+    for (double c : p.p.c) finite = finite && std::isfinite(c);
+    if (!finite) {
+        err << "Arquivo " << to_utf8(path) << " inválido: coeficiente além do maior número de ponto flutuante (1.8e308).\n";
         return false;
     }
     return true;
 }
 
-// The variable number of a numerator file (teste.n12 gives "12"), from the ".n" that
-// names its denominator.
-std::string variable_number(const std::string& numerator) {
-    std::size_t name_start = numerator.rfind('/');
-    name_start = name_start == std::string::npos ? 0 : name_start + 1;
-    std::size_t dot = numerator.find(".n", name_start);
-    if (dot == std::string::npos) dot = numerator.find(".N", name_start);
-    std::string digits;
-    for (std::size_t i = dot + 2; dot != std::string::npos && i < numerator.size() && std::isdigit(static_cast<unsigned char>(numerator[i])); ++i)
-        digits += numerator[i];
-    return digits;
-}
-
-// "V" for a node voltage, "A" for a current, by the netlist of the same base name when it
-// is beside the files and reads; empty otherwise.
-std::string variable_unit(const std::string& numerator, const std::string& number) {
-    int k = 0;
-    if (number.empty() || !parse_count(number, 1, max_order, k)) return {};
-    std::ifstream in(base_name_for(numerator) + ".net", std::ios::binary);
-    if (!in) return {};
-    std::ostringstream text;
-    text << in.rdbuf();
-    auto tables = std::make_unique<EngineTables>();
-    tables->set_variable_name(0, "0");  // ground, as the analysis run names it
-    SilentLog quiet;
-    try {
-        if (!read_netlist(*tables, quiet, text.str())) return {};
-    } catch (const FloatingPointFault&) {
-        return {};
-    }
-    return k <= tables->variable_count ? "V" : "A";
-}
-
-std::string describe_pole(const PoleTerms& p) {
-    std::string text = number_text(p.sigma, 10);
-    if (p.omega != 0.0) text += " ± " + number_text(p.omega, 10) + "j";
-    if (p.multiplicity > 1) text += " (multiplicidade " + std::to_string(p.multiplicity) + ")";
-    return text;
-}
-
 void describe(const Pair& pair, const TimeFlags& flags, std::ostream& out) {
-    const Expansion& e = pair.transform->expansion();
-    out << to_utf8(pair.numerator) << " / " << to_utf8(pair.denominator) << "\n";
-    out << "  Polos:";
-    if (e.poles.empty()) out << " nenhum";
-    for (std::size_t i = 0; i < e.poles.size(); ++i) out << (i ? "; " : " ") << describe_pole(e.poles[i]);
-    out << "\n";
-    for (const MergedCluster& c : e.merged)
-        out << "  Agrupamento: " << c.roots << " raízes do denominador a até " << number_text(c.radius, 2) << " de "
-            << number_text(c.sigma, 10) << (c.omega != 0.0 ? " ± " + number_text(c.omega, 10) + "j" : "")
-            << " tratadas como polo de multiplicidade " << c.multiplicity << " (resíduos separados de até "
-            << number_text(c.split_residue, 3) << ", unidos " << number_text(c.merged_coefficient, 3) << ")\n";
-    if (e.refused_clusters > 0)
-        out << "  Aviso: " << e.refused_clusters
-            << " grupo(s) de raízes próximas mantido(s) separado(s): unidos mudariam x(t) em mais de 1e-6\n";
-    if (!e.impulses.empty())
-        out << "  Impulsos: o grau do numerador não é menor que o do denominador; os termos em δ(t)\n"
-               "  ficam fora da tabela e da figura.\n";
-    bool omitted = false;
-    if (flags.text) out << "  " << formula_text(e, pair.name, &omitted) << "\n";
-    if (flags.latex) out << "  " << formula_latex(e, pair.name, &omitted) << "\n";
-    if (omitted) out << "  (termos menores que 1e-12 do maior foram omitidos da fórmula)\n";
+    for (const std::string& line : describe_lines(pair.numerator, pair.denominator, pair.transform->expansion(),
+                                                  pair.name, flags.text, flags.latex))
+        out << line << "\n";
 }
 
 // The Talbot comparison and the final value; false when one of them fails.
@@ -259,7 +203,7 @@ bool verify(const Pair& pair, const std::vector<double>& times, std::ostream& ou
         std::size_t i = (n - 1) * static_cast<std::size_t>(j) / 5;
         if (!(times[i] > 0.0)) continue;
         std::optional<double> talbot = pair.transform->talbot(times[i], largest);
-        if (!talbot) {
+        if (!talbot || !std::isfinite(*talbot)) {
             ++skipped;
             continue;
         }
@@ -286,6 +230,10 @@ bool verify(const Pair& pair, const std::vector<double>& times, std::ostream& ou
     }
     out << "\n";
     FinalValue final_value = pair.transform->final_value();
+    if (final_value.applies && !std::isfinite(final_value.value)) {
+        out << "  Valor final: além do maior número de ponto flutuante: NÃO confere\n";
+        return false;
+    }
     if (!final_value.applies) {
         out << "  Valor final: não se aplica (polos fora do semiplano esquerdo ou múltiplos na origem)\n";
         return ok;
@@ -305,6 +253,43 @@ bool verify(const Pair& pair, const std::vector<double>& times, std::ostream& ou
     out << "; diferença " << number_text(gap, 3) << ", transitório restante ≤ " << number_text(transient, 3)
         << (agrees ? ": confere\n" : ": NÃO confere\n");
     return ok && agrees;
+}
+
+std::optional<std::size_t> first_non_finite(const std::vector<double>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (!std::isfinite(values[i])) return i;
+    return std::nullopt;
+}
+
+bool finite_expansion(const Expansion& e) {
+    for (double c : e.impulses)
+        if (!std::isfinite(c)) return false;
+    for (const PoleTerms& p : e.poles) {
+        if (!std::isfinite(p.sigma) || !std::isfinite(p.omega)) return false;
+        if (first_non_finite(p.cos_coef) || first_non_finite(p.sin_coef)) return false;
+    }
+    return true;
+}
+
+// The picture's axes are cut into round steps of the time span and of the value span:
+// both must be spans of doubles, and a time span too small beside the times themselves
+// would give grid lines that round onto each other.
+bool drawable(const TimeCurves& curves, std::ostream& err) {
+    double low = 0.0, high = 0.0;
+    for (const std::vector<double>& row : curves.values)
+        for (double v : row) low = std::min(low, v), high = std::max(high, v);
+    if (!std::isfinite(high - low) || high - low > max_drawn_span) {
+        err << "quorvat-cli tempo: os valores de x(t) vão de " << number_text(low, 3) << " a " << number_text(high, 3)
+            << ": amplitude acima de 1e300, grande demais para a figura\n";
+        return false;
+    }
+    const double t0 = curves.times.front(), t1 = curves.times.back();
+    if (!(t1 - t0 > min_drawn_time_fraction * t1)) {
+        err << "quorvat-cli tempo: o intervalo de " << number_text(t0, 17) << " a " << number_text(t1, 17)
+            << " s é curto demais diante de t para a figura (menos de 1e-9 de t)\n";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -330,17 +315,27 @@ int time_command(const Arguments& args, std::ostream& out, std::ostream& err, Ti
         std::string number = variable_number(numerator);
         pair.name = flags.name + number;
         pair.unit = flags.unit_given ? flags.unit : variable_unit(numerator, number);
-        ResultPolynomial n, d;
+        PolynomialFile n, d;
         try {
+            ResultSetLock same_run(numerator);  // both halves of one run, never of two
             if (!read_file(numerator, n, err) || !read_file(*denominator, d, err)) return 1;
         } catch (const FloatingPointFault& fault) {
-            err << fault.what() << "\n";
+            err << "quorvat-cli tempo: " << to_utf8(numerator) << ": " << fault.what() << "\n";
             return 1;
         }
         std::string error;
-        pair.transform = InverseLaplace::create(n, d, error);
+        if (n.scale != d.scale) {
+            err << "quorvat-cli tempo: " << to_utf8(numerator) << ": numerador e denominador com escalas de frequência diferentes\n";
+            return 1;
+        }
+        pair.transform = InverseLaplace::create(n.p, d.p, n.scale, error);
         if (!pair.transform) {
             err << "quorvat-cli tempo: " << to_utf8(numerator) << ": " << error << "\n";
+            return 1;
+        }
+        if (!finite_expansion(pair.transform->expansion())) {
+            err << "quorvat-cli tempo: " << to_utf8(numerator)
+                << ": os coeficientes de x(t) passam do maior número de ponto flutuante (1.8e308)\n";
             return 1;
         }
         pairs.push_back(std::move(pair));
@@ -357,13 +352,28 @@ int time_command(const Arguments& args, std::ostream& out, std::ostream& err, Ti
         for (const Pair& pair : pairs) expansions.push_back(&pair.transform->expansion());
         std::string reason;
         tmax = flags.tmin + choose_span(expansions, reason);
+        if (!std::isfinite(tmax)) {
+            err << "quorvat-cli tempo: o intervalo escolhido pelos polos passa do maior número de ponto flutuante; "
+                   "dê --tmax\n";
+            return 1;
+        }
         out << "Intervalo: t de " << number_text(flags.tmin, 6) << " a " << number_text(tmax, 6) << " s (" << reason
             << ")\n";
     }
+    // The fraction of the interval first: (tmax - tmin) * i overflows near the double range.
     std::vector<double> times(static_cast<std::size_t>(flags.points));
     for (int i = 0; i < flags.points; ++i)
-        times[static_cast<std::size_t>(i)] = flags.tmin + (tmax - flags.tmin) * i / (flags.points - 1);
-    for (Pair& pair : pairs) pair.table = pair.transform->tabulate(times);
+        times[static_cast<std::size_t>(i)] =
+            flags.tmin + (tmax - flags.tmin) * (static_cast<double>(i) / (flags.points - 1));
+    times.back() = tmax;
+    for (Pair& pair : pairs) {
+        pair.table = pair.transform->tabulate(times);
+        if (std::optional<std::size_t> bad = first_non_finite(pair.table.values)) {
+            err << "quorvat-cli tempo: " << to_utf8(pair.numerator) << ": x(" << number_text(times[*bad], 6)
+                << ") passa do maior número de ponto flutuante (1.8e308); escolha um intervalo menor\n";
+            return 1;
+        }
+    }
 
     int status = 0;
     if (flags.verify)
@@ -376,16 +386,15 @@ int time_command(const Arguments& args, std::ostream& out, std::ostream& err, Ti
             out << "Aviso: " << to_utf8(pair.numerator) << ": " << pair.table.uncertain_points
                 << " ponto(s) da tabela sem garantia de 1e-12\n";
 
-    std::vector<std::string> names;
+    std::vector<std::string> names, inputs;
     std::vector<std::vector<double>> columns;
     for (const Pair& pair : pairs) {
         names.push_back(pair.numerator);
         columns.push_back(pair.table.values);
+        inputs.insert(inputs.end(), {pair.numerator, pair.denominator, base_name_for(pair.numerator) + ".net"});
     }
-    if (!flags.csv.empty() && !write_time_csv(flags.csv, names, times, columns)) {
-        err << "quorvat-cli tempo: não foi possível gravar " << flags.csv << "\n";
-        return 1;
-    }
+    std::vector<PendingFile> files;
+    if (!flags.csv.empty()) files.push_back(bytes_file(flags.csv, time_csv_text(names, times, columns)));
     if (!flags.png.empty()) {
         TimeCurves curves{times, columns, pairs.front().unit};
         for (const Pair& pair : pairs)
@@ -394,8 +403,13 @@ int time_command(const Arguments& args, std::ostream& out, std::ostream& err, Ti
             err << "quorvat-cli tempo: figuras são feitas por " << "quorvat-cli-grafico" << "\n";
             return 1;
         }
-        if (!png(flags.png, flags.width, flags.height, curves, err)) return 1;
+        if (!drawable(curves, err)) return 1;
+        std::string bytes;
+        if (!png(flags.width, flags.height, curves, bytes, err)) return 1;
+        files.push_back(bytes_file(flags.png, std::move(bytes)));
     }
+    // The table and the picture both or neither, never over a file read.
+    if (!files.empty() && !write_output_files("tempo", files, inputs, err)) return 1;
     return status;
 }
 

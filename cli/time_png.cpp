@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QPainter>
 
@@ -10,7 +12,7 @@
 
 namespace quorvat::cli {
 
-bool write_time_png(const std::string& path, int width, int height, const TimeCurves& curves, std::ostream& err) {
+bool write_time_png(int width, int height, const TimeCurves& curves, std::string& png, std::ostream& err) {
     FpFlagsGuard keep_flags;
     GuiApplicationScope gui;
     if (!gui.ready()) {
@@ -22,10 +24,14 @@ bool write_time_png(const std::string& path, int width, int height, const TimeCu
         QPainter painter(&image);
         paint_time_plot(painter, width, height, curves);
     }
-    if (!image.save(QString::fromStdString(path), "PNG")) {
-        err << "quorvat-cli tempo: não foi possível gravar " << path << "\n";
+    // Encoded in memory: the image writer reports no failed write or close of a file.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        err << "quorvat-cli tempo: não foi possível codificar a figura\n";
         return false;
     }
+    png.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     return true;
 }
 

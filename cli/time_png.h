@@ -8,8 +8,8 @@
 
 namespace quorvat::cli {
 
-/// Paints the curves on a width x height image and saves it as PNG; false, with a
-/// message on err, when the picture cannot be made or saved.
-bool write_time_png(const std::string& path, int width, int height, const TimeCurves& curves, std::ostream& err);
+/// Paints the curves on a width x height image and encodes it as PNG into png; false,
+/// with a message on err, when the picture cannot be made. The command writes the bytes.
+bool write_time_png(int width, int height, const TimeCurves& curves, std::string& png, std::ostream& err);
 
 }  // namespace quorvat::cli

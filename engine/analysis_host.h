@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/log.h"
@@ -46,6 +47,9 @@ public:
     virtual std::vector<int32_t> variables_to_solve(int32_t /*variable_count*/) { return {}; }
     /// The frequency scale W (rad/s) of an exact run: results become functions of s/W.
     virtual double frequency_scale() { return 1.0; }
+    /// A long computation's stage and share done (0..1), at most about once a second.
+    /// False stops the run (the window is closing).
+    virtual bool progress(std::string_view /*stage*/, double /*done*/) { return true; }
     /// Whether variable (1-based) is selected in the variables list.
     virtual bool selected(int variable) = 0;
     /// Enables or disables "Listar resultados".

@@ -1,5 +1,7 @@
 #include "engine/analysis_run.h"
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/assembly.h"
@@ -35,11 +37,61 @@ bool solved_exactly(EngineTables& tables, AnalysisHost& host, ExactSolver& exact
         case ExactSolver::Outcome::singular:
             log_message(host, "O sistema é singular em aritmética exata. Circuito sem solução.");
             return false;
+        case ExactSolver::Outcome::cancelled:
+            log_message(host, "Análise cancelada.");
+            return false;
         case ExactSolver::Outcome::refused:
             break;
     }
     return false;
 }
+
+constexpr std::string_view no_solution_ending = " Circuito sem solução.";
+
+// The elimination's host during a solution that the exact one may repair: its line that
+// ends with "Circuito sem solução." is held back, with every line after it, to be logged
+// without that ending when the exact solution follows (the system has one), and whole
+// otherwise.
+class FailureHoldingHost : public AnalysisHost {
+public:
+    explicit FailureHoldingHost(AnalysisHost& host) : host_(host) {}
+    void log(std::string_view line) override {
+        if (!held_.empty())
+            after_.emplace_back(line);
+        else if (line.size() >= no_solution_ending.size() &&
+                 line.substr(line.size() - no_solution_ending.size()) == no_solution_ending)
+            held_ = line;
+        else
+            host_.log(line);
+    }
+    /// Logs the held line, cut before its ending when the system has a solution, then
+    /// the lines that followed it.
+    void release(bool solvable) {
+        if (held_.empty()) return;
+        host_.log(solvable ? std::string_view(held_).substr(0, held_.size() - no_solution_ending.size()) : held_);
+        held_.clear();
+        for (const std::string& line : after_) host_.log(line);
+        after_.clear();
+    }
+    bool progress(std::string_view stage, double done) override { return host_.progress(stage, done); }
+    std::string netlist_file_name() override { return host_.netlist_file_name(); }
+    bool supplied_netlist(std::string& text) override { return host_.supplied_netlist(text); }
+    bool checked(AnalysisOption option) override { return host_.checked(option); }
+    bool wait_for_options(const std::vector<std::string>& names, NumericOptions& numbers) override {
+        return host_.wait_for_options(names, numbers);
+    }
+    std::vector<int32_t> variables_to_solve(int32_t count) override { return host_.variables_to_solve(count); }
+    double frequency_scale() override { return host_.frequency_scale(); }
+    bool selected(int variable) override { return host_.selected(variable); }
+    void set_results_listable(bool enabled) override { host_.set_results_listable(enabled); }
+    void enable_variables_menu() override { host_.enable_variables_menu(); }
+    void propose_plot_file(const std::string& file_name) override { host_.propose_plot_file(file_name); }
+
+private:
+    AnalysisHost& host_;
+    std::string held_;
+    std::vector<std::string> after_;
+};
 
 // The solution and its adjusted results in num and den. The elimination runs unless the
 // exact option is checked; where it fails, or its results differ from the exact ones,
@@ -61,14 +113,19 @@ bool solve(EngineTables& tables, AnalysisHost& host, ExactSolver* exact) {
         use_exact_results(tables);
         return true;
     }
-    if (!solve_system(tables, host) || !adjust_results(tables, host)) {
-        // The elimination's own message is logged; the system may still be regular.
-        if (!exact || exact->solve(tables, host) != ExactSolver::Outcome::solved) return false;
+    FailureHoldingHost elimination(host);
+    if (!solve_system(tables, elimination) || !adjust_results(tables, elimination)) {
+        // The elimination's own message is logged; the system may still be regular, and
+        // then "Circuito sem solução." would contradict the line that follows.
+        bool solvable = exact && exact->solve(tables, elimination) == ExactSolver::Outcome::solved;
+        elimination.release(solvable);
+        if (!solvable) return false;
         log_message(host,
                     "A eliminação em ponto flutuante falhou; o sistema tem solução e foi resolvido em aritmética exata.");
         use_exact_results(tables);
         return true;
     }
+    elimination.release(false);
     if (!exact) return true;
     fp_check();
     ExactSolver::Outcome outcome = exact->solve(tables, host);

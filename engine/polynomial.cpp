@@ -144,11 +144,13 @@ std::string format_exact_coefficient(double value) {
     return length < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(length));
 }
 
-bool poly_write_exact(const WidePolynomial& p, std::FILE* file) {
+bool poly_write_exact(const WidePolynomial& p, std::FILE* file, double scale) {
+    CLocaleScope c_numbers;
     bool ok = std::fprintf(file, "%d\n", p.degree()) >= 0;
     for (int i = 0; ok && i <= p.degree(); ++i)
         ok = std::fprintf(file, "%s\n", format_exact_coefficient(p.c[i]).c_str()) >= 0;
     if (ok) ok = std::fprintf(file, "%s\n", format_exact_coefficient(p.Cte).c_str()) >= 0;
+    if (ok && scale != 1.0) ok = std::fprintf(file, "%s %.17g\n", frequency_scale_word, scale) >= 0;
     return ok && !std::ferror(file);
 }
 

@@ -98,7 +98,12 @@ bool poly_write(const ResultPolynomial& p, std::FILE* file);
 std::string format_exact_coefficient(double value);
 
 /// Writes an exact result in the polynomial file format, every number with
-/// format_exact_coefficient. Returns false when the stream reports a write error.
-bool poly_write_exact(const WidePolynomial& p, std::FILE* file);
+/// format_exact_coefficient. A result written as a function of s/W (scale W other
+/// than 1) carries one more line after Cte, "escala W" ("%.17g"), which readers that
+/// stop at Cte never see. Returns false when the stream reports a write error.
+bool poly_write_exact(const WidePolynomial& p, std::FILE* file, double scale = 1.0);
+
+/// The word that starts the frequency scale line of a polynomial file.
+constexpr const char* frequency_scale_word = "escala";
 
 }  // namespace quorvat

@@ -1,6 +1,13 @@
 // All-or-nothing writing of a group of files: each file goes to a temporary file in its
 // own folder, and the temporaries are renamed into place only when every one of them was
 // written and closed without error. On any error nothing existing is changed.
+//
+// A group is a set: its files share a base name (teste.n1, teste.d1, ... share "teste").
+// Writers of one base name take turns under a lock on it, so that two runs never
+// interleave their renames. Before its renames a writer records them in a journal beside
+// the files; a run killed among its renames leaves the journal, and the next writer or
+// reader of that base name completes the renames before anything else, so that a set is
+// never left half replaced. Temporaries of dead runs are removed by the next writer.
 #pragma once
 
 #include <cstdio>
@@ -25,5 +32,26 @@ struct PendingFile {
 /// reason in Portuguese).
 bool write_files_all_or_nothing(const std::vector<PendingFile>& files, const std::string& protected_path,
                                 LogSink& log);
+
+/// Holds the lock of the set that the file name belongs to (by its base name) for its
+/// lifetime, after completing the renames of a writer that died among them and removing
+/// its temporaries. A reader holds it while it reads a numerator and its denominator, so
+/// that it never reads halves of two runs. Where no lock can be made (a folder that may
+/// not be written) it holds nothing and the reader reads as before.
+class ResultSetLock {
+public:
+    explicit ResultSetLock(const std::string& name);
+    ~ResultSetLock();
+    ResultSetLock(const ResultSetLock&) = delete;
+    ResultSetLock& operator=(const ResultSetLock&) = delete;
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+/// For tests: called after each rename of a set with the count renamed so far, so that a
+/// test can end the process between two renames as a kill would. Null: none.
+void set_result_rename_hook(void (*hook)(std::size_t renamed));
 
 }  // namespace quorvat

@@ -81,8 +81,9 @@ bool write_results(EngineTables& tables, AnalysisHost& host) {
     for (int32_t k : tables.solved) {
         std::string n = base + ".n" + std::to_string(k), d = base + ".d" + std::to_string(k);
         if (tables.results_exact) {
-            files.push_back({n, [&p = tables.exact_num[k]](std::FILE* f) { return poly_write_exact(p, f); }});
-            files.push_back({d, [&p = tables.exact_den[k]](std::FILE* f) { return poly_write_exact(p, f); }});
+            const double w = tables.frequency_scale;
+            files.push_back({n, [&p = tables.exact_num[k], w](std::FILE* f) { return poly_write_exact(p, f, w); }});
+            files.push_back({d, [&p = tables.exact_den[k], w](std::FILE* f) { return poly_write_exact(p, f, w); }});
         } else {
             files.push_back({n, [&p = tables.num[k]](std::FILE* f) { return poly_write(p, f); }});
             files.push_back({d, [&p = tables.den[k]](std::FILE* f) { return poly_write(p, f); }});

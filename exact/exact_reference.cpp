@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <vector>
 
 #include "engine/fp_fault.h"
 #include "exact/exact_solver.h"
+#include "certified/certified_roots.h"
 #include "numeric/verification.h"
 
 namespace quorvat::exact {
@@ -32,12 +34,61 @@ void log_scale_refusal(const EngineTables& tables, const ExactSolution& solution
                 range.low, range.low);
 }
 
+// How far the roots of a result of the elimination are from those of the exact result:
+// the largest relative distance from an exact root to the nearest unmatched root of the
+// elimination's. A root at the origin must be one exactly. Extra roots of the
+// elimination's result are not counted: they cancel between its numerator and
+// denominator, which the values already check.
+std::vector<std::complex<double>> roots_with_multiplicity(const CertifiedPolynomialRoots& found) {
+    std::vector<std::complex<double>> roots;
+    for (const CertifiedRoot& root : found.roots) {
+        std::complex<double> value(arf_get_d(arb_midref(acb_realref(root.value.get())), ARF_RND_NEAR),
+                                   arf_get_d(arb_midref(acb_imagref(root.value.get())), ARF_RND_NEAR));
+        for (int i = 0; i < root.multiplicity; ++i) roots.push_back(value);
+    }
+    return roots;
+}
+
+double root_difference(const ResultPolynomial& computed, const WidePolynomial& exact_result) {
+    if (exact_result.degree() < 1 || computed.degree < 1) return 0.0;
+    constexpr slong precision = 64;
+    CertifiedPolynomialRoots want_found = certified_polynomial_roots(exact_result, 1.0, precision);
+    CertifiedPolynomialRoots have_found = certified_polynomial_roots(widen(computed), 1.0, precision);
+    if (want_found.identically_zero) return 0.0;
+    if (have_found.identically_zero || have_found.roots_at_origin < want_found.roots_at_origin) return INFINITY;
+    std::vector<std::complex<double>> want = roots_with_multiplicity(want_found);
+    std::vector<std::complex<double>> have = roots_with_multiplicity(have_found);
+    std::vector<bool> used(have.size(), false);
+    double largest = 0.0;
+    for (const std::complex<double>& root : want) {
+        double nearest = INFINITY;
+        std::size_t at = used.size();
+        for (std::size_t i = 0; i < have.size(); ++i)
+            if (!used[i] && std::abs(have[i] - root) < nearest) {
+                nearest = std::abs(have[i] - root);
+                at = i;
+            }
+        if (at == used.size()) return INFINITY;
+        used[at] = true;
+        largest = std::max(largest, nearest / std::abs(root));
+    }
+    return largest;
+}
+
 }  // namespace
 
-ExactSolver::Outcome ExactReference::solve(EngineTables& tables, LogSink& log) {
+ExactSolver::Outcome ExactReference::solve(EngineTables& tables, AnalysisHost& log) {
     FpFlagsGuard keep_flags;  // the conversions to double may raise flags of their own
     tables.exact_available = false;
-    ExactSolution solution = solve_exact(tables);
+    ProgressCallback progress = [&log](const char* stage, double done) { return log.progress(stage, done); };
+    ExactSolution solution = solve_exact(tables, Method::automatic, progress);
+    if (solution.cancelled) return Outcome::cancelled;
+    if (solution.too_large) {
+        log_message(log, "A solução exata precisaria de cerca de %.1f GiB de memória, acima do limite de %.0f GiB.",
+                    static_cast<double>(solution.estimated_bytes) / (1 << 30),
+                    static_cast<double>(memory_guard_bytes) / (1 << 30));
+        return Outcome::refused;
+    }
     if (solution.singular) return Outcome::singular;
     const int n = tables.variable_count;
     tables.exact_num.assign(static_cast<std::size_t>(n) + 1, WidePolynomial{});
@@ -63,6 +114,10 @@ double ExactReference::difference(const EngineTables& tables) {
     for (const VariableCheck& v : report.variables) {
         if (!(v.error == v.error)) return INFINITY;
         largest = std::max(largest, v.error);
+    }
+    for (int32_t k : tables.solved) {
+        largest = std::max(largest, root_difference(tables.num[k], tables.exact_num[k]));
+        largest = std::max(largest, root_difference(tables.den[k], tables.exact_den[k]));
     }
     return largest;
 }

@@ -8,7 +8,7 @@ namespace quorvat::exact {
 
 class ExactReference : public ExactSolver {
 public:
-    Outcome solve(EngineTables& tables, LogSink& log) override;
+    Outcome solve(EngineTables& tables, AnalysisHost& host) override;
     double difference(const EngineTables& tables) override;
 };
 

@@ -1,19 +1,62 @@
 #include "exact/exact_solver.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <flint/fmpz.h>
+#include <flint/nmod_poly.h>
+#include <flint/ulong_extras.h>
 #include <mpfr.h>
 
 #include "exact/exact_system.h"
 #include "exact/multimodular.h"
+#include "exact/sparse_modular.h"
 
 namespace quorvat::exact {
 
 namespace {
 
-// Above this bound on the coefficients (bits), the multimodular solution is the faster.
-constexpr long multimodular_threshold_bits = 2000;
+// Measured: the fraction-free elimination is the faster up to about 12 variables, and up
+// to about 30 while the coefficient bound stays within 2,000 bits; beyond, the sparse LU
+// modulo primes (the dense multimodular solution is never the faster of the two).
+constexpr slong fraction_free_variables = 12;
+constexpr slong small_variables = 30;
+constexpr long fraction_free_bits = 2000;
+
+// The greatest common divisor of p and q when it is a constant times a power of s,
+// proved by one prime: modulo a prime that does not divide p's leading coefficient the
+// true gcd keeps its degree, so a gcd modulo the prime of s^t, t the common power of s
+// of p and q, leaves only content * s^t. False when that does not settle it.
+bool monomial_gcd(const fmpz_poly_struct* p, const fmpz_poly_struct* q, IntPoly& divisor) {
+    mp_limb_t prime = n_nextprime((UWORD(1) << 62) + 1000, 1);
+    while (fmpz_fdiv_ui(fmpz_poly_lead(p), prime) == 0) prime = n_nextprime(prime, 1);
+    nmod_poly_t pp, qq, g;
+    nmod_poly_init(pp, prime);
+    nmod_poly_init(qq, prime);
+    nmod_poly_init(g, prime);
+    fmpz_poly_get_nmod_poly(pp, p);
+    fmpz_poly_get_nmod_poly(qq, q);
+    nmod_poly_gcd(g, pp, qq);
+    slong power = 0;
+    while (power < p->length && power < q->length && fmpz_is_zero(p->coeffs + power) && fmpz_is_zero(q->coeffs + power))
+        ++power;
+    bool settled = nmod_poly_degree(g) == power;
+    nmod_poly_clear(pp);
+    nmod_poly_clear(qq);
+    nmod_poly_clear(g);
+    if (!settled) return false;
+    fmpz_t content, other;
+    fmpz_init(content);
+    fmpz_init(other);
+    fmpz_poly_content(content, p);
+    fmpz_poly_content(other, q);
+    fmpz_gcd(content, content, other);
+    fmpz_poly_zero(divisor.get());
+    fmpz_poly_set_coeff_fmpz(divisor.get(), power, content);
+    fmpz_clear(content);
+    fmpz_clear(other);
+    return true;
+}
 
 // x_k / s in lowest terms, from A x = den b: x_k = column entry / den.
 RationalFunction reduced(const fmpz_poly_struct* solution, const fmpz_poly_struct* den) {
@@ -24,9 +67,18 @@ RationalFunction reduced(const fmpz_poly_struct* solution, const fmpz_poly_struc
     }
     fmpz_poly_shift_left(f.denominator.get(), den, 1);
     IntPoly divisor, remainder;
-    fmpz_poly_gcd(divisor.get(), solution, f.denominator.get());
-    fmpz_poly_divrem(f.numerator.get(), remainder.get(), solution, divisor.get());
-    fmpz_poly_divrem(f.denominator.get(), remainder.get(), f.denominator.get(), divisor.get());
+    if (monomial_gcd(solution, f.denominator.get(), divisor)) {  // divide by content * s^t
+        const slong power = divisor.degree();
+        const fmpz* content = fmpz_poly_lead(divisor.get());
+        fmpz_poly_shift_right(f.numerator.get(), solution, power);
+        fmpz_poly_scalar_divexact_fmpz(f.numerator.get(), f.numerator.get(), content);
+        fmpz_poly_shift_right(f.denominator.get(), f.denominator.get(), power);
+        fmpz_poly_scalar_divexact_fmpz(f.denominator.get(), f.denominator.get(), content);
+    } else {
+        fmpz_poly_gcd(divisor.get(), solution, f.denominator.get());
+        fmpz_poly_divrem(f.numerator.get(), remainder.get(), solution, divisor.get());
+        fmpz_poly_divrem(f.denominator.get(), remainder.get(), f.denominator.get(), divisor.get());
+    }
     if (fmpz_sgn(fmpz_poly_lead(f.denominator.get())) < 0) {
         fmpz_poly_neg(f.numerator.get(), f.numerator.get());
         fmpz_poly_neg(f.denominator.get(), f.denominator.get());
@@ -144,16 +196,64 @@ void narrow_scale_range(const RationalFunction& f, ScaleRange& range) {
                  f.numerator.degree() - f.denominator.degree(), range);
 }
 
-ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
+Method chosen_method(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b) {
+    const slong n = fmpz_poly_mat_nrows(a);
+    if (n <= fraction_free_variables) return Method::fraction_free;
+    if (n > small_variables) return Method::sparse;
+    return cramer_bound_bits(a, b) <= fraction_free_bits ? Method::fraction_free : Method::sparse;
+}
+
+std::size_t estimated_memory_bytes(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
                                    const std::vector<int>& wanted) {
+    const double n = static_cast<double>(fmpz_poly_mat_nrows(a));
+    if (method == Method::automatic) method = chosen_method(a, b);
+    const double bits = static_cast<double>(cramer_bound_bits(a, b));
+    double degree = 0;  // rows with an s term bound the degrees
+    for (slong r = 0; r < fmpz_poly_mat_nrows(a); ++r) {
+        bool has_s = fmpz_poly_degree(fmpz_poly_mat_entry(b, r, 0)) >= 1;
+        for (slong c = 0; c < fmpz_poly_mat_ncols(a) && !has_s; ++c) has_s = fmpz_poly_degree(fmpz_poly_mat_entry(a, r, c)) >= 1;
+        degree += has_s;
+    }
+    const double coefficient = bits / 8.0 + 24.0;  // an integer of the bound's size and its record
+    const double input = n * (n + 1) * 64.0;
+    const double sought = method == Method::sparse && !wanted.empty() ? static_cast<double>(wanted.size()) : n;
+    // Unreduced numerators and their reduced forms.
+    const double output = 2.0 * (sought + 1) * (degree + 1) * coefficient;
+    double working = 0;
+    switch (method) {
+        case Method::fraction_free:  // the trailing block's entries grow to degree n and the bound
+            working = n * n * (degree / 2 + 1) * (bits / 16.0 + 24.0);
+            break;
+        case Method::multimodular:  // residues of every prime and the running integers
+            working = output + 3.0 * n * n * 8.0 + 2.0 * n * (degree + 1) * 8.0;
+            break;
+        default:  // running integers and one batch of residues
+            working = output + (sought + 1) * (degree + 1) * 16.0 * 8.0 + 32.0 * n * n;
+            break;
+    }
+    return static_cast<std::size_t>(std::min(input + output + working, 1e18));
+}
+
+ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
+                                   const std::vector<int>& requested, const ProgressCallback& progress) {
     ExactSolution result;
     const slong n = fmpz_poly_mat_nrows(a);
     if (n == 0) return result;
-    if (method == Method::automatic)
-        method = cramer_bound_bits(a, b) > multimodular_threshold_bits ? Method::multimodular : Method::fraction_free;
+    // The requested variables that exist (the first alone when none does: empty means all).
+    std::vector<int> wanted;
+    for (int k : requested)
+        if (k >= 1 && k <= n) wanted.push_back(k);
+    if (!requested.empty() && wanted.empty()) wanted.push_back(1);
+    ProgressThrottle throttle(progress);
+    if (method == Method::automatic) method = chosen_method(a, b);
     IntPoly den;
     std::vector<IntPoly> numerators;
-    if (method == Method::multimodular) {
+    if (method == Method::sparse) {
+        ModularOutcome outcome = solve_sparse_modular(a, b, wanted, den, numerators, throttle);
+        result.cancelled = outcome == ModularOutcome::cancelled;
+        result.singular = outcome == ModularOutcome::singular;
+        if (result.cancelled) return result;
+    } else if (method == Method::multimodular) {
         result.singular = !solve_multimodular(a, b, den, numerators);
     } else {
         fmpz_poly_mat_t x;
@@ -169,14 +269,22 @@ ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_
     if (result.singular) return result;
     result.variables.resize(n);
     for (auto& f : result.variables) fmpz_poly_one(f.denominator.get());
-    if (wanted.empty())
-        for (slong k = 0; k < n; ++k) result.variables[k] = reduced(numerators[k].get(), den.get());
-    else
-        for (int k : wanted) result.variables[k - 1] = reduced(numerators[k - 1].get(), den.get());
+    std::vector<int> reduce = wanted;
+    if (reduce.empty())
+        for (slong k = 1; k <= n; ++k) reduce.push_back(static_cast<int>(k));
+    for (std::size_t i = 0; i < reduce.size(); ++i) {
+        if (!throttle.report("Redução das funções", static_cast<double>(i) / static_cast<double>(reduce.size()))) {
+            result.cancelled = true;
+            result.variables.clear();
+            return result;
+        }
+        const int k = reduce[i];
+        result.variables[k - 1] = reduced(numerators[k - 1].get(), den.get());
+    }
     return result;
 }
 
-ExactSolution solve_exact(const EngineTables& tables, Method method) {
+ExactSolution solve_exact(const EngineTables& tables, Method method, const ProgressCallback& progress) {
     const int n = tables.variable_count;
     RationalPencil pencil = assemble_exact(tables);
     fmpz_poly_mat_t a, b;
@@ -184,7 +292,12 @@ ExactSolution solve_exact(const EngineTables& tables, Method method) {
     fmpz_poly_mat_init(b, n, 1);
     pencil.to_integers(a, b);
     std::vector<int> wanted(tables.wanted.begin(), tables.wanted.end());
-    ExactSolution result = solve_integer_system(a, b, method, wanted);
+    ExactSolution result;
+    result.estimated_bytes = estimated_memory_bytes(a, b, method, wanted);
+    if (result.estimated_bytes > memory_guard_bytes)
+        result.too_large = true;
+    else
+        result = solve_integer_system(a, b, method, wanted, progress);
     fmpz_poly_mat_clear(a);
     fmpz_poly_mat_clear(b);
     return result;

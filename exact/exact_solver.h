@@ -2,6 +2,7 @@
 // by Cramer's rule, each variable's transform X_k(s) = x_k(s) / s reduced to lowest terms.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include <flint/fmpz_poly_mat.h>
@@ -9,6 +10,7 @@
 #include "engine/polynomial.h"
 #include "engine/tables.h"
 #include "exact/flint_handles.h"
+#include "exact/progress.h"
 
 namespace quorvat::exact {
 
@@ -21,22 +23,43 @@ struct RationalFunction {
 
 struct ExactSolution {
     bool singular = false;                   // det A(s) is the zero polynomial
+    bool cancelled = false;                  // the progress callback asked to stop
+    bool too_large = false;                  // refused: the estimate exceeds memory_guard_bytes
+    std::size_t estimated_bytes = 0;         // the memory estimate of the solution
     std::vector<RationalFunction> variables; // variable k at index k - 1
 };
 
-/// How the system is solved: by fraction-free elimination, by evaluation and
-/// interpolation modulo primes, or by the one that suits the size of the coefficients.
-enum class Method { automatic, fraction_free, multimodular };
+/// How the system is solved: by fraction-free elimination (small systems), by dense
+/// evaluation and interpolation modulo primes, by a sparse LU modulo primes (large
+/// systems), or by the one measured to be the fastest for the system's size.
+enum class Method { automatic, fraction_free, multimodular, sparse };
+
+/// The method the automatic choice takes for this system.
+Method chosen_method(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b);
 
 /// Solves a (n x n) x = b (n x 1) exactly, for any n, and divides every x_k by s.
 /// wanted lists the variables (1-based) to reduce; empty for all. The others are left
-/// as 0 / 1.
+/// as 0 / 1; the sparse method also solves only for the wanted ones. progress, when
+/// given, is called about once a second at most from the long loops (stage name in
+/// Portuguese, share done 0 to 1); when it returns false the solution stops and comes
+/// back with cancelled set and no variables.
 ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b,
-                                   Method method = Method::automatic, const std::vector<int>& wanted = {});
+                                   Method method = Method::automatic, const std::vector<int>& wanted = {},
+                                   const ProgressCallback& progress = {});
+
+/// Bytes the solution of the system by method is estimated to need at its peak (the
+/// method as chosen when automatic), wanted as in solve_integer_system.
+std::size_t estimated_memory_bytes(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
+                                   const std::vector<int>& wanted = {});
+
+/// Above this estimate solve_exact refuses to start: too_large, with the estimate.
+constexpr std::size_t memory_guard_bytes = std::size_t(8) << 30;
 
 /// Stamps the engine's elements exactly and solves the system they make, for the
-/// variables tables.wanted (all when empty).
-ExactSolution solve_exact(const EngineTables& tables, Method method = Method::automatic);
+/// variables tables.wanted (all when empty); refuses a solution whose memory estimate
+/// exceeds memory_guard_bytes.
+ExactSolution solve_exact(const EngineTables& tables, Method method = Method::automatic,
+                          const ProgressCallback& progress = {});
 
 /// The coefficients of p / divisor in ascending powers, each the double nearest to the
 /// exact quotient. False when one does not fit a double.

@@ -34,6 +34,17 @@ private:
     QWidget* parent_;
 };
 
+/// The save dialog: a QFileDialog that asks for a file to write, proposing file_name and
+/// confirming before it replaces one.
+class QtSaveDialog : public OpenDialog {
+public:
+    explicit QtSaveDialog(QWidget* parent) : parent_(parent) {}
+    bool execute() override;
+
+private:
+    QWidget* parent_;
+};
+
 /// A dialog that answers with a preset name (or a cancel), for tests and scripts.
 class ScriptedOpenDialog : public OpenDialog {
 public:

@@ -22,6 +22,27 @@ namespace quorvat {
 /// double range is a floating-point overflow: throws FloatingPointFault.
 bool poly_read(Scanner& in, ResultPolynomial& p, LogSink& log);
 
+/// A polynomial file of any degree and its frequency scale.
+struct PolynomialFile {
+    WidePolynomial p;
+    double scale = 1.0;  // the file holds a function of s/scale (rad/s); 1 without a scale line
+};
+
+/// The optional line after Cte, "escala W": the file holds a function of s/W. Reads it
+/// into scale when the next word is "escala"; false when that word is not followed by a
+/// finite number above 0. Any other text after Cte stays unread, as the design's reader
+/// leaves it.
+bool read_frequency_scale(Scanner& in, double& scale);
+
+/// A polynomial file of any degree up to max_file_degree, then its scale line. A degree
+/// of 0..30 is read by poly_read, exactly as the design reads it; above 30 every
+/// coefficient is read. A degree above max_file_degree logs "Polinômio de grau %d acima
+/// do limite de %d" and returns false; so do the failures of poly_read.
+bool poly_read_any_degree(Scanner& in, PolynomialFile& file, LogSink& log);
+
+/// Whether a polynomial file must be evaluated from its roots: a degree above 30 or a scale.
+inline bool beyond_design(const PolynomialFile& file) { return file.p.degree() > max_order || file.scale != 1.0; }
+
 /// The denominator file of a numerator file: the first ".n" of the file-name part, else
 /// its first ".N", with the letter made a lower-case "d" (filtro.N2 gives filtro.d2).
 /// Folders are never renamed. No such pair: nullopt.
@@ -36,6 +57,9 @@ std::vector<std::string> adicionar_lines(const std::string& chosen);
 /// not a finite number. Plotar logs "Curva %d (%s) não pode ser calculada em nenhum ponto"
 /// for such a pair and goes on.
 bool curve_computable(const ResultPolynomial& numerator, const ResultPolynomial& denominator);
+
+/// curve_computable for curve j of the table, wide or not.
+bool curve_computable(const CurveTable& curves, int j);
 
 /// The texts of Form4's edit boxes, with their defaults.
 struct PlotTexts {
@@ -53,8 +77,9 @@ struct PlotTexts {
 /// Plotar: clears plot_ready, converts the texts into the settings (a segment count
 /// outside 1..600 logs "Número inválido de segmentos" and gives 300), then reads the
 /// files of the list in pairs into the curve table, logging each, and finally logs
-/// "Lidas %d funções". Lines whose first character is "*" are comments; every other line,
-/// untrimmed, names a file. Ends early, with plot_ready 0, when a file cannot be opened,
+/// "Lidas %d funções". Files of any degree are read (poly_read_any_degree); a pair with a
+/// file beyond the design's becomes a wide curve (response.h). Lines whose first character
+/// is "*" are comments; every other line, untrimmed, names a file. Ends early, with plot_ready 0, when a file cannot be opened,
 /// a 21st numerator comes or a file is invalid (each with its message). On success sets
 /// recompute_needed and plot_ready and returns true.
 bool plotar(PlotterState& state, const std::vector<std::string>& lines, const PlotTexts& texts, LogSink& log);

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "plot/command.h"
+#include "plot/time_window.h"
 
 namespace {
 
@@ -47,7 +48,10 @@ TForm4::TForm4(quorvat::LogSink& log, QWidget* parent)
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The instructions are the memo's starting text, not an edit that Ctrl+Z takes back.
+    Memo1->setUndoRedoEnabled(false);
     for (const char* line : initial_list) Memo1->appendPlainText(QString::fromUtf8(line));
+    Memo1->setUndoRedoEnabled(true);
 
     const quorvat::PlotTexts defaults;
     auto* settings = new QGridLayout;
@@ -88,10 +92,13 @@ TForm4::TForm4(quorvat::LogSink& log, QWidget* parent)
     Label10 = named(new QLabel(QStringLiteral("Comandos diretos: Setas,a,r,+,-"), this), "Label10");
     Button1 = named(new QPushButton(QStringLiteral("&Adicionar"), this), "Button1");
     Button2 = named(new QPushButton(QStringLiteral("&Plotar"), this), "Button2");
+    Button3 = named(new QPushButton(QStringLiteral("Resposta no &tempo"), this), "Button3");
+    time_window_ = std::make_unique<TFormTempo>(log_);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Button1);
     buttons->addWidget(Button2);
+    buttons->addWidget(Button3);
     auto* column = new QVBoxLayout;
     column->setSpacing(4);
     column->addLayout(settings);
@@ -112,6 +119,7 @@ TForm4::TForm4(quorvat::LogSink& log, QWidget* parent)
 
     connect(Button1, &QPushButton::clicked, this, [this] { quorvat::run_command([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { quorvat::run_command([this] { Button2Click(); }); });
+    connect(Button3, &QPushButton::clicked, this, [this] { quorvat::run_command([this] { Button3Click(); }); });
 
     // The design's outer size is 720 x 445 on a Windows desktop: its client area, less
     // the borders and the caption, is about 704 x 406.
@@ -181,3 +189,5 @@ void TForm4::Button2Click() {
     if (!quorvat::plotar(*plotter_, list_lines(), texts(), log_)) return;
     if (plot_window_) plot_window_->show_plot();
 }
+
+void TForm4::Button3Click() { time_window_->load(list_lines()); }

@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class TFormTempo;
 
 class TForm4 : public QWidget, public quorvat::PlotSource {
     Q_OBJECT
@@ -39,6 +40,10 @@ public:
     void Button1Click();
     /// Plotar: hides Form5, reads the settings and the files, shows Form5 on success.
     void Button2Click();
+    /// Resposta no tempo: x(t) of the listed pairs in the time window.
+    void Button3Click();
+    /// The time window of Button3.
+    TFormTempo& time_window() { return *time_window_; }
 
     /// The lines of Memo1 as the file list sees them (a last empty line does not count).
     std::vector<std::string> list_lines() const;
@@ -54,6 +59,7 @@ public:
     QPlainTextEdit* Memo1;
     QPushButton* Button1;
     QPushButton* Button2;
+    QPushButton* Button3;  // "Resposta no tempo"
     QLineEdit* Ewmin;
     QLineEdit* Ewmax;
     QLineEdit* Egmin;
@@ -77,4 +83,5 @@ private:
     std::unique_ptr<quorvat::OpenDialog> open_dialog_;
     std::unique_ptr<quorvat::PlotterState> plotter_;
     quorvat::PlotDisplay* plot_window_ = nullptr;
+    std::unique_ptr<TFormTempo> time_window_;
 };

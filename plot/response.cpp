@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "certified/arb_types.h"
 #include "engine/fp_fault.h"
 
 namespace quorvat {
@@ -47,9 +48,140 @@ ComplexValue derivative_at(const ResultPolynomial& p, double w) {
     return {re, im};
 }
 
+namespace {
+
+// Double-double numbers: hi + lo with |lo| <= ulp(hi)/2, about 104 bits.
+struct DoubleDouble {
+    double hi = 0.0, lo = 0.0;
+};
+
+DoubleDouble renormalised(double hi, double lo) {
+    double s = hi + lo;
+    return {s, lo - (s - hi)};
+}
+
+DoubleDouble times(DoubleDouble x, double d) {
+    double p = x.hi * d;
+    return renormalised(p, std::fma(x.hi, d, -p) + x.lo * d);
+}
+
+DoubleDouble plus(DoubleDouble x, double c) {
+    double s = x.hi + c, b = s - x.hi;
+    return renormalised(s, (x.hi - (s - b)) + (c - b) + x.lo);
+}
+
+DoubleDouble add(DoubleDouble x, DoubleDouble y) {
+    double s = x.hi + y.hi, b = s - x.hi;
+    return renormalised(s, (x.hi - (s - b)) + (y.hi - b) + x.lo + y.lo);
+}
+
+double value(DoubleDouble x) { return x.hi + x.lo; }
+
+// ln|p(jx)|, arg p(jx) and Re(p'(jx) / p(jx)) of a real polynomial.
+struct PointValue {
+    double log_magnitude = 0.0, angle = 0.0, slope = 0.0;
+};
+
+// Horner at jx in double-double (a product by jx is a swap and a product by x), with the
+// sums of |c[i]| x^i and i |c[i]| x^(i-1) that bound the rounding error. False when the
+// bound is not within 1e-13 of the value or something overflowed.
+bool double_double_value(const WidePolynomial& p, double x, PointValue& out) {
+    DoubleDouble re, im, slope_re, slope_im;
+    double bound = 0.0, slope_bound = 0.0;
+    const double ax = std::fabs(x);
+    for (std::size_t i = p.c.size(); i-- > 0;) {
+        // slope := slope * jx + value; value := value * jx + c[i]
+        DoubleDouble next_slope_re = add(times(slope_im, -x), re);
+        slope_im = add(times(slope_re, x), im);
+        slope_re = next_slope_re;
+        DoubleDouble next_re = plus(times(im, -x), p.c[i]);
+        im = times(re, x);
+        re = next_re;
+        slope_bound = slope_bound * ax + bound;
+        bound = bound * ax + std::fabs(p.c[i]);
+    }
+    const double r = value(re), j = value(im), sr = value(slope_re), sj = value(slope_im);
+    const double magnitude = std::hypot(r, j), slope_magnitude = std::hypot(sr, sj);
+    // Horner's error is below 2n u times the bound; u = 2^-100 leaves a margin on the 104 bits.
+    const double n = static_cast<double>(p.c.size());
+    const double reach = 2 * n * std::ldexp(1.0, -100) / 1e-13;
+    if (!std::isfinite(magnitude) || !std::isfinite(slope_magnitude) || !std::isfinite(bound) ||
+        !std::isfinite(slope_bound) || magnitude == 0.0 || bound * reach > magnitude ||
+        (slope_bound != 0.0 && slope_bound * reach > slope_magnitude))
+        return false;
+    out.log_magnitude = std::log(magnitude);
+    out.angle = std::atan2(j, r);
+    out.slope = sr / magnitude * (r / magnitude) + sj / magnitude * (j / magnitude);  // no square overflows
+    return true;
+}
+
+// The same in arb's balls, the precision doubling until each is known to 50 bits; false
+// where p(jx) is 0 or the precision would pass 16384 bits or 8e6 bits over all the
+// coefficients (a file of degree 40,000 gets one try at 128 bits, about 4 ms a point).
+bool arb_value(const WidePolynomial& p, double x, PointValue& out) {
+    AcbPoly poly, derivative;
+    AcbNumber s, v, d, t;
+    for (std::size_t i = 0; i < p.c.size(); ++i) {
+        acb_set_d(t.get(), p.c[i]);
+        acb_poly_set_coeff_acb(poly.get(), static_cast<slong>(i), t.get());
+    }
+    acb_poly_derivative(derivative.get(), poly.get(), 64);  // exact: small integer multiples
+    acb_zero(s.get());
+    arb_set_d(acb_imagref(s.get()), x);
+    const double coefficients = static_cast<double>(p.c.size());
+    for (slong prec = 128; prec <= 16384 && (prec == 128 || coefficients * prec <= 8e6); prec *= 2) {
+        acb_poly_evaluate(v.get(), poly.get(), s.get(), prec);
+        acb_poly_evaluate(d.get(), derivative.get(), s.get(), prec);
+        if (acb_rel_accuracy_bits(v.get()) < 50) continue;
+        acb_div(d.get(), d.get(), v.get(), prec);
+        if (!acb_is_zero(d.get()) && arb_rel_accuracy_bits(acb_realref(d.get())) < 50 &&
+            !arb_is_zero(acb_realref(d.get())))
+            continue;
+        ArbNumber a;
+        acb_abs(a.get(), v.get(), prec);
+        arb_log(a.get(), a.get(), prec);
+        out.log_magnitude = arf_get_d(arb_midref(a.get()), ARF_RND_NEAR);
+        acb_arg(a.get(), v.get(), prec);
+        out.angle = arf_get_d(arb_midref(a.get()), ARF_RND_NEAR);
+        out.slope = arf_get_d(arb_midref(acb_realref(d.get())), ARF_RND_NEAR);
+        return std::isfinite(out.log_magnitude);
+    }
+    return false;
+}
+
+bool point_value(const WidePolynomial& p, double x, PointValue& out) {
+    return double_double_value(p, x, out) || arb_value(p, x, out);
+}
+
+}  // namespace
+
+void wide_response(const WideCurve& curve, double omega, double& gain, double& phase, double& delay) {
+    gain = phase = delay = not_drawn;
+    if (curve.num.Cte == 0.0 || curve.den.Cte == 0.0) return;
+    PointValue n, d;
+    if (!point_value(curve.num, omega / curve.num_scale, n) || !point_value(curve.den, omega / curve.den_scale, d))
+        return;
+    double log_magnitude = std::log(std::fabs(curve.num.Cte)) - std::log(std::fabs(curve.den.Cte)) +
+                           n.log_magnitude - d.log_magnitude;
+    double angle = n.angle - d.angle + ((curve.num.Cte < 0.0) != (curve.den.Cte < 0.0) ? two_pi / 2 : 0.0);
+    double g = 20 * log_magnitude / std::log(10.0);
+    double f = std::remainder(angle, two_pi) * 180 * static_cast<double>(inverse_pi);
+    double a = d.slope / curve.den_scale - n.slope / curve.num_scale;
+    if (std::isfinite(g) && std::isfinite(f)) {
+        gain = g;
+        phase = f;
+        if (std::isfinite(a)) delay = a;
+    }
+}
+
 void evaluate_response(const CurveTable& curves, bool hz, int k, double w, ResponseTable& table) {
     assert(k >= 0 && k < max_points);
     for (int j = 1; j <= curves.curve_count; ++j) {
+        if (curves.wide[j].used) {
+            wide_response(curves.wide[j], hz ? two_pi * w : w, table.gain[j - 1][k], table.phase[j - 1][k],
+                          table.delay[j - 1][k]);
+            continue;
+        }
         const ResultPolynomial& num = curves.curve_num[j];
         const ResultPolynomial& den = curves.curve_den[j];
         double gain_factor = num.Cte / den.Cte;

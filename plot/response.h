@@ -24,12 +24,23 @@ struct PlotSettings {
     int32_t segments = 0;            // 1..600 after a Plotar
 };
 
-/// Curve j (1..curve_count) is curve_num[j].Cte * N_j(s) / (curve_den[j].Cte * D_j(s)).
-/// Slot 0 is unused. Slots keep their content until a file is read into them; at start
-/// every slot is all zero.
+/// A curve beyond the design's files (a degree above 30 or a frequency scale): its two
+/// files whole, evaluated at true frequencies. In double precision a polynomial of degree
+/// 100 can lose every digit near its roots; these are evaluated in double-double with a
+/// bound of the rounding error, and where the bound is not small, in arb's balls.
+struct WideCurve {
+    bool used = false;  // false: the fixed slots hold the curve
+    WidePolynomial num, den;
+    double num_scale = 1.0, den_scale = 1.0;  // each file holds a function of s/scale
+};
+
+/// Curve j (1..curve_count) is curve_num[j].Cte * N_j(s) / (curve_den[j].Cte * D_j(s)),
+/// or wide[j] when that is used. Slot 0 is unused. Slots keep their content until a
+/// file is read into them; at start every slot is all zero.
 struct CurveTable {
     ResultPolynomial curve_num[max_curves + 1]{};
     ResultPolynomial curve_den[max_curves + 1]{};
+    WideCurve wide[max_curves + 1];
     int32_t curve_count = 0;
     int32_t awaiting_denominator = 0;   // 1 while the next file read is a denominator
 };
@@ -79,6 +90,11 @@ ComplexValue value_at(const ResultPolynomial& p, double w);
 
 /// p'(jw), the derivative sum of i*c[i]*s^(i-1), by the same rule.
 ComplexValue derivative_at(const ResultPolynomial& p, double w);
+
+/// H(jω) of a wide curve, ω in rad/s: gain in dB, phase in degrees (-180..180) and group
+/// delay in seconds, each to about 1e-12 relative (where it is defined) and NaN where it
+/// is not finite (a pole or zero hit exactly).
+void wide_response(const WideCurve& curve, double omega, double& gain, double& phase, double& delay);
 
 /// Fills column k of the response table for curves 1..curves.curve_count at the grid
 /// frequency w (Hz when hz, else rad/s). Never throws: the caller keeps the

@@ -36,6 +36,10 @@ void draw_text(QPainter& painter, int x, int y, const QString& text, const QColo
 
 }  // namespace
 
+// A step near a tenth of the span gives about ten lines; the bound keeps a span at the
+// edge of the doubles (or a step below the times' resolution) from looping for ever.
+constexpr int max_grid_lines = 100;
+
 double grid_step(double span) {
     if (!(span > 0.0) || !std::isfinite(span)) return 1.0;
     double rough = span / 10.0;
@@ -59,7 +63,7 @@ ValueAxis value_axis(const TimeCurves& curves) {
     return axis;
 }
 
-void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves& curves) {
+void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves& curves, const ValueAxis* values) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -71,7 +75,7 @@ void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves&
         return;
     }
     const double t0 = curves.times.front(), t1 = curves.times.back();
-    const ValueAxis axis = value_axis(curves);
+    const ValueAxis axis = values && values->high > values->low && values->step > 0.0 ? *values : value_axis(curves);
     const double columns = rect.right - 1 - rect.left, rows = rect.bottom - rect.top;
     auto column = [&](double t) { return rect.left + (t - t0) / (t1 - t0) * columns; };
     auto row = [&](double v) { return rect.bottom - (v - axis.low) / (axis.high - axis.low) * rows; };
@@ -79,11 +83,13 @@ void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves&
     // The grid: round times and values, zero in yellow.
     const double time_step = grid_step(t1 - t0);
     painter.setPen(grid_pen(QColor(0x80, 0x80, 0x80)));
-    for (double t = std::ceil(t0 / time_step) * time_step; t <= t1 + 1e-9 * time_step; t += time_step) {
+    int lines = 0;
+    for (double t = std::ceil(t0 / time_step) * time_step; t <= t1 + 1e-9 * time_step && lines++ < max_grid_lines;
+         t += time_step) {
         int x = static_cast<int>(std::lround(column(t)));
         painter.drawLine(x, rect.top, x, rect.bottom);
     }
-    for (int k = 0; axis.low + k * axis.step <= axis.high + 1e-9 * axis.step; ++k) {
+    for (int k = 0; axis.low + k * axis.step <= axis.high + 1e-9 * axis.step && k < max_grid_lines; ++k) {
         double v = axis.low + k * axis.step;
         bool zero = std::fabs(v) < 1e-9 * axis.step;
         painter.setPen(grid_pen(zero ? QColor(0xFF, 0xFF, 0x00) : QColor(0x80, 0x80, 0x80)));
@@ -129,11 +135,13 @@ void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves&
     place(rect.right - metrics.horizontalAdvance(last), rect.bottom + 1, last, true);
     place((rect.left + rect.right - metrics.horizontalAdvance(QStringLiteral("s"))) / 2, rect.bottom + 1,
           QStringLiteral("s"), true);
-    for (int k = 1; axis.low + k * axis.step < axis.high - 1e-9 * axis.step; ++k) {
+    for (int k = 1; axis.low + k * axis.step < axis.high - 1e-9 * axis.step && k < max_grid_lines; ++k) {
         double v = axis.low + k * axis.step;
         value_label(v, static_cast<int>(std::lround(row(v))) - 6, false);
     }
-    for (double t = std::ceil(t0 / time_step) * time_step; t < t1 - 1e-9 * time_step; t += time_step) {
+    lines = 0;
+    for (double t = std::ceil(t0 / time_step) * time_step; t < t1 - 1e-9 * time_step && lines++ < max_grid_lines;
+         t += time_step) {
         QString text = QString::fromStdString(format_general(t));
         if (t > t0 + 1e-9 * time_step)
             time_label(t, static_cast<int>(std::lround(column(t))) - metrics.horizontalAdvance(text) / 2, false);

@@ -27,7 +27,9 @@ double grid_step(double span);
 
 /// Paints width x height: grid at round steps of t and x (the line of x = 0 yellow), the
 /// frame, the limits of both axes with their units (s for t), and the curves in the
-/// colours of the list (white, green, red, cyan, magenta, yellow, then again).
-void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves& curves);
+/// colours of the list (white, green, red, cyan, magenta, yellow, then again). The value
+/// range is value_axis(curves) unless values gives one (the time window's zoom and pan).
+void paint_time_plot(QPainter& painter, int width, int height, const TimeCurves& curves,
+                     const ValueAxis* values = nullptr);
 
 }  // namespace quorvat

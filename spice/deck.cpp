@@ -111,6 +111,13 @@ struct Conditional {
 
 }  // namespace
 
+bool is_device(const std::string& first_word) {
+    if (first_word.empty()) return false;
+    char kind = first_word[0];
+    return kind == 'd' || kind == 'D' || kind == 'q' || kind == 'Q' || kind == 'm' || kind == 'M' || kind == 'j' ||
+           kind == 'J';
+}
+
 std::vector<std::string> split_words(std::string_view text) {
     std::vector<std::string> words;
     std::size_t i = 0;

@@ -57,6 +57,9 @@ struct Deck {
     std::string nominal_temperature;                // .options tnom=, "" for 27 °C
 };
 
+/// Whether the deck's first word names a device that needs an operating point: D, Q, M, J.
+bool is_device(const std::string& first_word);
+
 std::vector<std::string> split_words(std::string_view text);
 
 /// "a=1 b={a*2} c = 3 * a" from words[first] on: each word holding "=" starts an

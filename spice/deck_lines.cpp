@@ -1,11 +1,9 @@
 #include "spice/deck_lines.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 
+#include "engine/error_reason.h"
+#include "engine/file_read.h"
 #include "spice/values.h"
 
 namespace quorvat::spice {
@@ -15,6 +13,11 @@ namespace {
 constexpr std::size_t max_file_bytes = 16u << 20;
 constexpr int max_include_depth = 16;
 constexpr std::size_t max_included_bytes = 64u << 20;  // all inclusions of one deck together
+constexpr int max_inclusions = 10000;  // files included by one deck, a file included twice counted twice
+// Lines of a deck with its inclusions: twice the elements an expansion may give, short of
+// the gigabyte that millions of statements would take.
+constexpr std::size_t max_deck_lines = 200000;
+const char* const included_too_large = "arquivos incluídos grandes demais (mais de 64 MiB ao todo)";
 
 bool is_blank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\f' || ch == '\v'; }
 
@@ -97,6 +100,7 @@ public:
     // Appends the lines to the output, following inclusions; false after .end.
     bool expand(const std::vector<Origin>& lines, const std::filesystem::path& folder, int depth) {
         for (const Origin& line : lines) {
+            if (full_) return true;
             std::string word = first_word(line.text);
             if (in_control_) {
                 if (word == ".endc") in_control_ = false;
@@ -118,6 +122,10 @@ public:
                 // otherwise the start of a section of a library file read whole
             } else if (word == ".endl") {
                 continue;
+            } else if (out_.size() >= max_deck_lines) {
+                full_ = true;
+                diagnostics_.refuse(line, "deck grande demais (mais de " + std::to_string(max_deck_lines) +
+                                              " linhas, inclusões somadas)");
             } else {
                 out_.push_back(line);
             }
@@ -134,16 +142,31 @@ private:
         }
         std::filesystem::path path =
             (std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : folder / name).lexically_normal();
+        // Refused before reading once the budget is spent, or when the file's size alone
+        // would spend it: a deck of many inclusions of one big file must not read it each time.
+        if (++inclusions_ > max_inclusions) {
+            diagnostics_.refuse(line, "inclusões demais (mais de " + std::to_string(max_inclusions) + " arquivos)");
+            return;
+        }
+        std::error_code no_size;
+        std::uintmax_t size = std::filesystem::file_size(path, no_size);
+        if (included_bytes_ >= max_included_bytes ||
+            (!no_size && size > max_included_bytes - included_bytes_)) {
+            included_bytes_ = max_included_bytes;
+            diagnostics_.refuse(line, included_too_large);
+            return;
+        }
         std::string text, error;
         if (!reader_(path.string(), text, error)) {
             diagnostics_.refuse(line, error);
             return;
         }
-        included_bytes_ += text.size();
-        if (included_bytes_ > max_included_bytes) {
-            diagnostics_.refuse(line, "arquivos incluídos grandes demais");
+        if (text.size() > max_included_bytes - included_bytes_) {
+            included_bytes_ = max_included_bytes;
+            diagnostics_.refuse(line, included_too_large);
             return;
         }
+        included_bytes_ += text.size();
         std::vector<Origin> lines = logical_lines(text, name, false, nullptr, diagnostics_);
         if (!section.empty()) lines = section_lines(lines, section, line);
         bool control = in_control_;
@@ -176,6 +199,8 @@ private:
     std::vector<Origin>& out_;
     bool in_control_ = false;
     std::size_t included_bytes_ = 0;
+    int inclusions_ = 0;
+    bool full_ = false;  // the deck's lines reached their limit: nothing more is read
 };
 
 }  // namespace
@@ -187,39 +212,15 @@ std::string first_word(std::string_view text) {
 }
 
 bool read_text_file(const std::string& path, std::string& text, std::string& error) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = "arquivo " + path + " inexistente";
-        return false;
+    int error_number = 0;
+    switch (read_bounded_file(path, max_file_bytes, text, error_number)) {
+        case FileRead::ok: return true;
+        case FileRead::missing: error = "arquivo " + path + " inexistente"; break;
+        case FileRead::not_regular: error = path + " não é um arquivo comum"; break;
+        case FileRead::too_large: error = "arquivo " + path + " grande demais (mais de 16 MiB)"; break;
+        case FileRead::failed: error = "não foi possível ler " + path + ": " + error_reason(error_number); break;
     }
-    if (!S_ISREG(info.st_mode)) {
-        error = path + " não é um arquivo comum";
-        return false;
-    }
-    if (static_cast<std::size_t>(info.st_size) > max_file_bytes) {
-        error = "arquivo " + path + " grande demais";
-        return false;
-    }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) {
-        error = "não foi possível ler " + path;
-        return false;
-    }
-    text.clear();
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        text.append(buffer, got);
-        if (text.size() > max_file_bytes) {
-            error = "arquivo " + path + " grande demais";
-            return false;
-        }
-    }
-    if (std::ferror(file.get())) {
-        error = "não foi possível ler " + path;
-        return false;
-    }
-    return true;
+    return false;
 }
 
 void read_deck_lines(std::string_view text, const std::string& path, const FileReader& reader, DeckSource& deck,

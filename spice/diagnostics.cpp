@@ -6,9 +6,24 @@
 
 namespace quorvat::spice {
 
+namespace {
+
+// A long line is quoted by its start: every note and refusal quotes its line, and a line
+// of a megabyte quoted once per note would make the notes quadratic.
+constexpr std::size_t max_quoted_bytes = 160;
+
+std::string quoted(const std::string& text) {
+    if (text.size() <= max_quoted_bytes) return to_utf8(text);
+    std::size_t cut = max_quoted_bytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole UTF-8 characters
+    return to_utf8(text.substr(0, cut)) + "… (" + std::to_string(text.size()) + " bytes)";
+}
+
+}  // namespace
+
 std::string describe(const Origin& origin) {
-    std::string where = origin.file.empty() ? "" : to_utf8(origin.file) + ", ";
-    return where + "linha " + std::to_string(origin.line) + ": " + to_utf8(origin.text);
+    std::string where = origin.file.empty() ? "" : quoted(origin.file) + ", ";
+    return where + "linha " + std::to_string(origin.line) + ": " + quoted(origin.text);
 }
 
 void Diagnostics::note(const Origin& origin, const std::string& message) {
@@ -19,6 +34,10 @@ void Diagnostics::note(const Origin& origin, const std::string& message) {
 void Diagnostics::refuse(const Origin& origin, const std::string& message) {
     std::string text = describe(origin) + " (" + message + ")";
     if (seen_.insert(text).second) refusals_.push_back(Refusal{origin.file, origin.line, text});
+}
+
+void Diagnostics::refuse(const std::string& message) {
+    if (seen_.insert(message).second) refusals_.push_back(Refusal{"", 0, message});
 }
 
 std::vector<std::string> Diagnostics::refusals() const {

@@ -22,8 +22,8 @@ public:
     void note(const std::string& message) { notes_.push_back(message); }
     /// One refusal per line and message, however many instances repeat it.
     void refuse(const Origin& origin, const std::string& message);
-    /// A refusal of the whole deck, listed first.
-    void refuse(const std::string& message) { refusals_.push_back(Refusal{"", 0, message}); }
+    /// A refusal of the deck as a whole (an operating point that does not converge).
+    void refuse(const std::string& message);
 
     const std::vector<std::string>& notes() const { return notes_; }
     /// The refusals in the order of the deck's lines (the deck's own lines first, then

@@ -1,4 +1,6 @@
-// The element lines of the linear subset: R, C, L, K, E, G, F, H, V and I.
+// The element lines of the linear subset (R, C, L, K, E, G, F, H, V and I, linear POLY
+// sources among them) and of the devices handed over to the operating point (D, Q, M, J).
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -12,10 +14,6 @@ namespace {
 // Why an element kind outside the subset is refused.
 const char* refused_kind(char kind) {
     switch (kind) {
-        case 'D': return "diodo";
-        case 'Q': return "transistor bipolar";
-        case 'M': return "transistor MOS";
-        case 'J': return "transistor JFET";
         case 'Z': return "transistor MESFET";
         case 'B': return "fonte comportamental";
         case 'S':
@@ -31,18 +29,22 @@ const char* refused_kind(char kind) {
 
 bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-// The word after the output nodes that names a form of controlled source other than
-// one gain ("poly", "value", "table", ...), or "" for none.
-std::string source_form(const std::vector<std::string>& words) {
+// The form of a controlled source named by the word after its output nodes, when it is
+// not one gain: "poly" for POLY(2), VALUE={...}, TABLE {...}, "{" for an expression.
+std::string form_word(const std::vector<std::string>& words) {
     if (words.size() < 4) return {};
     std::string word = lower(words[3]);
-    if (word[0] == '{') return "value";
-    std::string head = word.substr(0, word.find_first_of("({='"));
-    static const char* const forms[] = {"poly", "value", "table", "laplace", "freq", "vol",
-                                        "cur",  "and",   "or",    "nand",    "nor"};
+    if (word[0] == '{') return "{";
+    return word.substr(0, word.find_first_of("({='"));
+}
+
+bool nonlinear_form(const std::vector<std::string>& words) {
+    std::string head = form_word(words);
+    if (head == "{") return true;
+    static const char* const forms[] = {"value", "table", "laplace", "freq", "vol", "cur", "and", "or", "nand", "nor"};
     for (const char* form : forms)
-        if (head == form) return head;
-    return {};
+        if (head == form) return true;
+    return false;
 }
 
 // Splits the words of a source's value part at parentheses and commas, keeping braced
@@ -94,6 +96,16 @@ bool model_fits(char kind, const std::string& type) {
     }
 }
 
+// One note for all the ignored parameters of a line, naming the first few: a note per
+// parameter, each quoting the line, would grow with the square of the line.
+std::string ignored_parameters(const std::vector<std::string>& names, std::size_t more) {
+    if (names.size() == 1 && more == 0) return "parâmetro " + names[0] + " ignorado";
+    std::string text = "parâmetros";
+    for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", " : " ") + names[i];
+    if (more > 0) text += " e mais " + std::to_string(more);
+    return text + " ignorados";
+}
+
 class LineReader {
 public:
     LineReader(const Statement& statement, const ElementScope& scope, FlatElement& element, Diagnostics& diagnostics)
@@ -127,7 +139,8 @@ private:
     bool coupling();
     bool voltage_controlled();
     bool current_controlled();
-    bool polynomial(std::size_t form_at, bool current);
+    bool poly(bool currents);
+    bool device();
     bool source();
     bool transient_change(const std::string& function, const std::vector<double>& args);
 
@@ -164,10 +177,8 @@ bool LineReader::temperature_factor(const Assignments& instance, const Model* mo
     // With tce given the exponential law replaces the quadratic one.
     factor = tce != 0.0 ? std::pow(1.01, tce * delta) : 1.0 + tc1 * delta + tc2 * delta * delta;
     if (!(factor > 0.0) || !std::isfinite(factor)) return refuse_here("valor não positivo na temperatura do circuito");
-    char text[96];
-    std::snprintf(text, sizeof text, "valor multiplicado por %.9g: coeficientes de temperatura a %.6g °C", factor,
-                  nominal + delta);
-    diagnostics_.note(origin_, text);
+    diagnostics_.note(origin_, "valor multiplicado por " + significant(factor, 9) + ": coeficientes de temperatura a " +
+                                   significant(nominal + delta, 6) + " °C");
     return true;
 }
 
@@ -211,6 +222,7 @@ bool LineReader::passive() {
     double copies = 1.0, scale = 1.0;
     Assignments temperature;
     std::vector<std::string> geometry;
+    std::vector<std::string> ignored;  // parameters that do not change the response, each once
     for (const auto& [name, expression] : named) {
         bool value_name = name == "value" || (kind == 'R' && (name == "r" || name == "resistance")) ||
                           (kind == 'C' && (name == "c" || name == "capacitance")) ||
@@ -232,13 +244,14 @@ bool LineReader::passive() {
                    (name == "tce" && kind == 'R')) {
             temperature.emplace_back(name, expression);
         } else if (name == "noisy" || name == "noise" || name == "bv_max") {
-            diagnostics_.note(origin_, "parâmetro " + name + " ignorado: não muda a resposta");
+            if (std::find(ignored.begin(), ignored.end(), name) == ignored.end()) ignored.push_back(name);
         } else if (name == "l" || name == "w" || name == "nt") {
             geometry.push_back(name);
         } else {
             return refuse("parâmetro desconhecido: " + name);
         }
     }
+    if (!ignored.empty()) diagnostics_.note(origin_, ignored_parameters(ignored, 0) + ": sem efeito na resposta");
     if (!has_value && model && kind == 'R') {
         // A semiconductor resistor: sheet resistance times length over width, each etched
         // on both sides; the width by default 10 µm.
@@ -302,48 +315,46 @@ bool LineReader::coupling() {
     return true;
 }
 
-// POLY(1): one control, the gain its coefficient p1. The constant p0 plays no part in
-// the responses; p2 and above make the source nonlinear.
-bool LineReader::polynomial(std::size_t form_at, bool current) {
-    std::vector<std::string> parts = source_parts(words_, form_at);
-    // parts: "POLY" "1" then the control(s) and the coefficients.
-    if (parts.size() < 2 || lower(parts[0]) != "poly") return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
-    double dimension = 0.0;
-    std::string error;
-    if (!evaluate(parts[1], nullptr, dimension, error) || dimension != 1.0)
-        return refuse("POLY(" + parts[1] + "): só POLY(1), de um controle, é linear");
-    std::size_t controls = current ? 1 : 2;
-    if (parts.size() < 2 + controls) return refuse("faltam os controles de POLY(1)");
-    if (current) element_.refs = {scope_.element(parts[2])};
-    else element_.nodes.insert(element_.nodes.end(), {scope_.node(parts[2]), scope_.node(parts[3])});
-    std::vector<double> coefficients;
-    for (std::size_t i = 2 + controls; i < parts.size(); ++i) {
-        double c;
-        if (!value_of(parts[i], c)) return false;
-        coefficients.push_back(c);
+// POLY(k) of a controlled source: its k controlling pairs of nodes (E, G) or sensed
+// sources (F, H), then the coefficients p0, p1..pk, and beyond them the terms of higher
+// degree, which must be zero: a sum of k gains and a constant.
+bool LineReader::poly(bool currents) {
+    std::vector<std::string> parts = source_parts(words_, 3);
+    std::size_t k = 0;
+    if (parts.size() >= 2 && parts[1].size() < 3 && parts[1].find_first_not_of("0123456789") == std::string::npos)
+        k = std::stoul(parts[1]);
+    if (k == 0) return refuse("POLY sem o número de entradas");
+    std::size_t first = 2 + (currents ? k : 2 * k);
+    if (parts.size() < first) return refuse("POLY com menos entradas que as declaradas");
+    for (std::size_t i = 2; i < first; ++i) {
+        if (currents) element_.refs.push_back(scope_.element(parts[i]));
+        else element_.nodes.push_back(scope_.node(parts[i]));
     }
-    for (std::size_t i = 2; i < coefficients.size(); ++i)
-        if (coefficients[i] != 0.0)
-            return refuse("POLY(1) com termo de grau " + std::to_string(i) + ": fonte não linear");
-    element_.value = coefficients.size() > 1 ? coefficients[1] : 0.0;
-    if (!coefficients.empty() && coefficients[0] != 0.0)
-        diagnostics_.note(origin_, "termo constante de POLY(1) ignorado: não muda as respostas");
+    std::vector<double> coefficients;
+    for (std::size_t i = first; i < parts.size(); ++i) {
+        double value;
+        if (!value_of(parts[i], value)) return false;
+        coefficients.push_back(value);
+    }
+    for (std::size_t i = k + 1; i < coefficients.size(); ++i)
+        if (coefficients[i] != 0.0) return refuse("POLY não linear: termo de grau 2 ou mais não nulo");
+    coefficients.resize(std::max(coefficients.size(), k + 1), 0.0);
+    element_.offset = coefficients[0];
+    element_.gains.assign(coefficients.begin() + 1, coefficients.begin() + static_cast<std::ptrdiff_t>(k + 1));
     return true;
 }
 
 bool LineReader::voltage_controlled() {
-    std::string form = source_form(words_);
-    if (form == "poly") return nodes(2) && polynomial(3, false);
-    if (!form.empty()) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
+    if (form_word(words_) == "poly") return nodes(2) && poly(false);
+    if (nonlinear_form(words_)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
     if (!nodes(4)) return false;
     if (words_.size() != 6) return refuse(words_.size() < 6 ? "falta o ganho" : "campo não reconhecido: " + words_[6]);
     return value_of(words_[5], element_.value);
 }
 
 bool LineReader::current_controlled() {
-    std::string form = source_form(words_);
-    if (form == "poly") return nodes(2) && polynomial(3, true);
-    if (!form.empty()) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
+    if (form_word(words_) == "poly") return nodes(2) && poly(true);
+    if (nonlinear_form(words_)) return refuse("fonte controlada não linear (POLY, VALUE, TABLE)");
     if (!nodes(2)) return false;
     if (words_.size() != 5) return refuse(words_.size() < 5 ? "falta o ganho" : "campo não reconhecido: " + words_[5]);
     element_.refs = {scope_.element(words_[3])};
@@ -439,10 +450,27 @@ std::string foreign_form(const std::vector<std::string>& words, char kind) {
     return {};
 }
 
+// D, Q, M, J: their nodes and model; the rest of the line is the simulator's.
+bool LineReader::device() {
+    const char kind = element_.kind;
+    std::size_t count = kind == 'D' ? 2 : kind == 'M' ? 4 : 3;
+    // A bipolar transistor's fourth node, the substrate, stands where its model would.
+    auto is_model = [&](std::size_t i) { return scope_.deck && scope_.deck->models.count(lower(words_[i])) > 0; };
+    if (kind == 'Q' && words_.size() > 5 && !is_model(4) && is_model(5)) count = 4;
+    if (words_.size() < count + 2) return refuse("faltam nós ou o modelo");
+    if (!nodes(count)) return false;
+    element_.model = words_[count + 1];
+    return true;
+}
+
 bool LineReader::read() {
     if (std::string form = foreign_form(words_, element_.kind); !form.empty())
         return refuse("sintaxe do gnucap, " + form + ": escreva o elemento em SPICE");
     switch (element_.kind) {
+        case 'D':
+        case 'Q':
+        case 'M':
+        case 'J': return device();
         case 'R':
         case 'C':
         case 'L': return passive();

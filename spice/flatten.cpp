@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::size_t max_depth = 32;
 constexpr std::size_t max_flat_elements = 100000;  // far beyond the analysis, short of exhausting memory
+// Text the expansion keeps (hierarchical names, node names, quoted lines): long instance
+// names multiply along the hierarchy, so the count of elements alone does not bound memory.
+constexpr std::size_t max_flat_bytes = 64u << 20;
 
 std::string upper_first(std::string name) {
     if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
@@ -42,7 +45,10 @@ void multiply(FlatElement& element, double copies) {
             break;
         case 'C':
         case 'F':
-        case 'G': element.value *= copies; break;
+        case 'G':
+            element.value *= copies;
+            for (double& gain : element.gains) gain *= copies;
+            break;
         case 'I':
             element.source.dc *= copies;
             element.source.ac *= copies;
@@ -74,7 +80,7 @@ private:
         }
         std::string full = scope.path.empty() ? word : scope.path + "." + word;
         key = lower(full);
-        circuit_.node_names.emplace(key, full);
+        if (circuit_.node_names.emplace(key, full).second) bytes_ += 2 * full.size();
         return key;
     }
 
@@ -88,17 +94,57 @@ private:
     }
 
     void add(FlatElement element) {
+        bytes_ += 2 * element.key.size() + element.full_name.size() + element.candidate.size() +
+                  element.origin.text.size() + element.origin.file.size();
+        for (const std::string& text : element.nodes) bytes_ += text.size();
+        for (const std::string& text : element.refs) bytes_ += text.size();
         if (!keys_.insert(element.key).second) {
             diagnostics_.refuse(element.origin, "nome " + element.full_name + " repetido");
             return;
         }
-        circuit_.elements.push_back(std::move(element));
+        if (element.gains.empty()) circuit_.elements.push_back(std::move(element));
+        else add_poly(element);
+    }
+
+    // A linear POLY source as one element per input: current outputs (G, F) in
+    // parallel, voltage outputs (E, H) in series through new nodes. The first keeps the
+    // source's name; the others add _2, _3...
+    void add_poly(const FlatElement& poly) {
+        const std::size_t count = poly.gains.size();
+        const bool series = poly.kind == 'E' || poly.kind == 'H';
+        std::string from = poly.nodes[0];
+        for (std::size_t i = 0; i < count; ++i) {
+            FlatElement term = poly;
+            std::string suffix = i == 0 ? "" : "_" + std::to_string(i + 1);
+            term.key = i == 0 ? poly.key : "\x01" + poly.key + suffix;  // no deck element has \x01
+            term.full_name = poly.full_name + suffix;
+            term.candidate = poly.candidate + suffix;
+            term.value = poly.gains[i];
+            term.gains.clear();
+            term.offset = i == 0 ? poly.offset : 0.0;
+            std::string to = poly.nodes[1];
+            if (series && i + 1 < count) {
+                to = "\x01" + poly.key + "#" + std::to_string(i + 1);
+                circuit_.node_names.emplace(to, poly.candidate + "_n" + std::to_string(i + 1));
+            }
+            term.nodes = {series ? from : poly.nodes[0], series ? to : poly.nodes[1]};
+            if (poly.kind == 'E' || poly.kind == 'G')
+                term.nodes.insert(term.nodes.end(), {poly.nodes[2 + 2 * i], poly.nodes[3 + 2 * i]});
+            else
+                term.refs = {poly.refs[i]};
+            from = to;
+            circuit_.elements.push_back(std::move(term));
+        }
     }
 
     void expand(const std::vector<Statement>& body, const Scope& scope) {
         for (const Statement& statement : body) {
             if (circuit_.elements.size() >= max_flat_elements)
-                return diagnostics_.refuse(statement.origin, "subcircuitos expandem-se em elementos demais");
+                return diagnostics_.refuse(statement.origin, "subcircuitos expandem-se em elementos demais (mais de " +
+                                                                 std::to_string(max_flat_elements) + ")");
+            if (bytes_ > max_flat_bytes)
+                return diagnostics_.refuse(statement.origin,
+                                           "subcircuitos expandem-se em texto demais (nomes e linhas de mais de 64 MiB)");
             const std::string& name = statement.words[0];
             if (name[0] == 'x' || name[0] == 'X') {
                 instance(statement, scope);
@@ -220,6 +266,7 @@ private:
     Diagnostics& diagnostics_;
     std::set<std::string> keys_;
     std::unique_ptr<ParamScope> global_;
+    std::size_t bytes_ = 0;  // text kept by the expansion so far
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "spice/importer.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "spice/circuit.h"
@@ -37,11 +38,13 @@ ImportResult import_deck(std::string_view text, const std::string& path, const I
     FlatCircuit circuit;
     flatten(deck, options, circuit, diagnostics);
     if (circuit.elements.empty() && !diagnostics.refused()) diagnostics.refuse("o deck não tem elementos");
+    linearise_devices(source, circuit, options, diagnostics);
     ImportResult result;
     // Written even after a refusal, so that the references of F, H and K are checked
     // and every refusal is reported at once.
     std::string name = std::filesystem::path(path).filename().string();
-    result.netlist = write_netlist(circuit, options, name, diagnostics, result.warnings);
+    result.netlist = write_netlist(circuit, options, name, diagnostics, result.warnings, &result.point);
+    result.small_signal = circuit.small_signal;
     result.ok = !diagnostics.refused();
     if (!result.ok) {
         result.netlist.clear();
@@ -60,6 +63,24 @@ ImportResult import_deck_file(const std::string& path, const ImportOptions& opti
         return result;
     }
     return import_deck(text, path, options);
+}
+
+std::string format_point_table(const PointTable& point) {
+    auto row = [](const PointValue& value) {
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-12s %14.6g %s\n", value.name.c_str(), value.value, value.unit);
+        return std::string(line);
+    };
+    std::string text = "Tensões dos nós:\n";
+    for (const PointValue& node : point.nodes) text += row(node);
+    for (const DevicePoint& device : point.devices) {
+        text += "\n" + device.name + " (modelo " + device.model + ")";
+        if (!device.region.empty()) text += ", região: " + device.region;
+        text += "\n";
+        for (const PointValue& value : device.bias) text += row(value);
+        for (const PointValue& value : device.small_signal) text += row(value);
+    }
+    return text;
 }
 
 bool has_deck_extension(const std::string& path) {

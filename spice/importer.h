@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "spice/deck_lines.h"
+#include "spice/operating_point.h"
 
 namespace quorvat::spice {
 
@@ -28,7 +29,28 @@ struct OpAmpSubcircuit {
 struct ImportOptions {
     SourceMode sources = SourceMode::as_written;
     std::vector<OpAmpSubcircuit> op_amps;
+    /// Solves the operating point of decks with D, Q, M or J; without one they are refused.
+    OperatingPointSolver* operating_point = nullptr;
 };
+
+/// The operating point of an imported deck, in the netlist's names.
+struct PointValue {
+    std::string name;
+    double value = 0.0;
+    const char* unit = "";
+};
+struct DevicePoint {
+    std::string name, model, region;     // the device as written in the deck
+    std::vector<PointValue> bias;        // currents and voltages
+    std::vector<PointValue> small_signal;  // its elements in the netlist
+};
+struct PointTable {
+    std::vector<PointValue> nodes;       // node voltages
+    std::vector<DevicePoint> devices;
+};
+
+/// The table that "importar --ponto" prints.
+std::string format_point_table(const PointTable& point);
 
 struct ImportResult {
     bool ok = false;                    // false when something was refused: no netlist then
@@ -36,6 +58,8 @@ struct ImportResult {
     std::vector<std::string> notes;     // what was skipped, replaced or renamed
     std::vector<std::string> warnings;  // the netlist exceeds the analysis limits
     std::vector<std::string> refusals;  // one line each, with its line number and text
+    bool small_signal = false;          // the deck's devices were linearised
+    PointTable point;                   // their operating point, when small_signal
 };
 
 /// Parses "NAME:+,-,saida"; false with a Portuguese error otherwise.
@@ -47,6 +71,10 @@ ImportResult import_deck(std::string_view text, const std::string& path, const I
 
 /// Reads the deck at path and imports it; an unreadable file is a refusal.
 ImportResult import_deck_file(const std::string& path, const ImportOptions& options);
+
+/// The deck at path as the operating-point solver gets it: the title, then its logical
+/// lines with every inclusion followed and the analysis commands removed.
+bool simulator_deck(const std::string& path, std::vector<std::string>& lines, std::string& error);
 
 /// True for the file names that the analysis commands take as SPICE decks:
 /// .cir, .sp, .spice and .ckt, in any case.

@@ -87,7 +87,7 @@ public:
     Writer(const FlatCircuit& circuit, const ImportOptions& options, Diagnostics& diagnostics)
         : circuit_(circuit), options_(options), diagnostics_(diagnostics) {}
 
-    std::string write(const std::string& deck_name, std::vector<std::string>& warnings);
+    std::string write(const std::string& deck_name, std::vector<std::string>& warnings, PointTable* point);
 
 private:
     void settle_sources();
@@ -98,6 +98,8 @@ private:
     void route_sensed_currents();
     void choose_names();
     std::string element_line(const FlatElement& element) const;
+    PointTable operating_point() const;
+    static std::string point_header(const PointTable& point);
     std::string internal_node(const std::string& why) {
         std::string key = "\n" + std::to_string(internal_.size());  // no deck node has a line feed
         internal_.emplace_back(key, why);
@@ -134,13 +136,21 @@ void Writer::settle_sources() {
     for (FlatElement& element : elements_) {
         if (element.kind == 'V' || element.kind == 'I') settle_source(element, network);
         if (element.kind == 'R' && element.has_ac_value) {
-            char text[160];
-            if (network)
-                std::snprintf(text, sizeof text, "resistência AC %.9g usada; a DC é %.9g", element.ac_value, element.value);
-            else
-                std::snprintf(text, sizeof text, "resistência AC %.9g ignorada: sem fonte AC, vale a DC", element.ac_value);
-            diagnostics_.note(element.origin, text);
+            diagnostics_.note(element.origin, "resistência AC " + significant(element.ac_value, 9) +
+                                                  (network ? " usada; a DC é " + significant(element.value, 9)
+                                                           : " ignorada: sem fonte AC, vale a DC"));
             if (network) element.value = element.ac_value;
+        }
+        if (element.offset != 0.0) {
+            // A constant output, like a DC value: no part in network functions nor around
+            // an operating point; a step deck has nothing to stand for it.
+            if (network || circuit_.small_signal)
+                diagnostics_.note(element.origin, circuit_.small_signal
+                                                      ? "termo constante do POLY descartado no circuito de pequenos sinais"
+                                                      : "termo constante do POLY ignorado: não muda as funções de rede");
+            else
+                diagnostics_.refuse(element.origin, "POLY com termo constante num deck sem AC: só nas funções de rede "
+                                                    "ou num circuito de pequenos sinais ele é descartado");
         }
         if ((element.kind == 'C' || element.kind == 'L') && element.has_second && network) {
             element.has_second = false;
@@ -158,6 +168,14 @@ void Writer::settle_sources() {
 void Writer::settle_source(FlatElement& element, bool network) {
     FlatElement::Source& source = element.source;
     element.ammeter = element.kind == 'V' && !source.has_ac && source.function.empty() && source.dc == 0.0;
+    if (circuit_.small_signal && !source.has_ac) {
+        // Around the operating point the DC values and transient functions are spent:
+        // only the AC values drive the small-signal circuit.
+        element.value = 0.0;
+        element.ammeter = element.kind == 'V';
+        element.impulse = options_.sources == SourceMode::impulse || network;
+        return;
+    }
     if (options_.sources == SourceMode::as_written && network) {
         element.impulse = true;
         element.value = source.has_ac ? source.ac : 0.0;
@@ -211,12 +229,9 @@ void Writer::settle_phases() {
                                             "reais não a representam; analise uma fonte de cada vez");
     }
     if (common != 0.0) {
-        char text[200];
-        std::snprintf(text, sizeof text,
-                      "fase %.9g graus comum às fontes AC deixada de fora: cada resposta do deck é a do netlist "
-                      "vezes e^(j·%.9g°)",
-                      common, common);
-        diagnostics_.note(text);
+        diagnostics_.note("fase " + significant(common, 9) +
+                          " graus comum às fontes AC deixada de fora: cada resposta do deck é a do netlist vezes e^(j·" +
+                          significant(common, 9) + "°)");
     }
 }
 
@@ -298,7 +313,8 @@ void Writer::choose_names() {
     }
     for (const FlatElement& element : elements_) {
         if (removed_.count(element.key)) continue;
-        const std::string& name = element_names_.give(element.key, std::string(1, element.kind));
+        const std::string& name =
+            element_names_.give(element.key, element.fallback.empty() ? std::string(1, element.kind) : element.fallback);
         if (lower(name) != lower(element.full_name)) replacements_.push_back(to_utf8(element.full_name) + " -> " + name);
         for (const std::string& node : element.nodes) {
             if (node == "0") continue;
@@ -331,7 +347,65 @@ std::string Writer::element_line(const FlatElement& element) const {
     return line;
 }
 
-std::string Writer::write(const std::string& deck_name, std::vector<std::string>& warnings) {
+const char* unit_of(char kind) {
+    switch (kind) {
+        case 'R': return "Ω";
+        case 'C': return "F";
+        case 'L': return "H";
+        default: return "S";
+    }
+}
+
+// The operating point in the netlist's names: nodes as written when a node left the
+// netlist with its device (a node that only an off device touched).
+PointTable Writer::operating_point() const {
+    PointTable point;
+    for (const NamedValue& node : circuit_.node_voltages) {
+        auto name = circuit_.node_names.find(node.name);
+        if (name == circuit_.node_names.end()) continue;
+        std::string shown = named_nodes_.count(node.name) ? node_names_[node.name] : to_utf8(name->second);
+        point.nodes.push_back(PointValue{shown, node.value, "V"});
+    }
+    for (const DeviceReport& device : circuit_.devices) {
+        DevicePoint shown{to_utf8(device.name), to_utf8(device.model), device.region, {}, {}};
+        for (const NamedValue& value : device.bias)
+            shown.bias.push_back(PointValue{value.name, value.value, value.name[0] == 'i' ? "A" : "V"});
+        for (const std::string& key : device.elements) {
+            const FlatElement& element = elements_[index_.at(key)];
+            shown.small_signal.push_back(PointValue{element_names_[key], element.value, unit_of(element.kind)});
+        }
+        point.devices.push_back(std::move(shown));
+    }
+    return point;
+}
+
+std::string Writer::point_header(const PointTable& point) {
+    auto value = [](const PointValue& v) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%s = %.6g %s", v.name.c_str(), v.value, v.unit);
+        return std::string(text);
+    };
+    // Values a few to a line, so that the header stays readable.
+    auto lines = [&](const std::vector<PointValue>& values, const char* indent) {
+        std::string text;
+        for (std::size_t i = 0; i < values.size(); i += 4) {
+            text += indent;
+            for (std::size_t j = i; j < values.size() && j < i + 4; ++j) text += (j > i ? "; " : "") + value(values[j]);
+            text += '\n';
+        }
+        return text;
+    };
+    std::string text = "* Ponto de operação (ngspice); cada dispositivo trocado pelo seu circuito de pequenos sinais.\n";
+    text += "* Tensões dos nós:\n" + lines(point.nodes, "*   ");
+    for (const DevicePoint& device : point.devices) {
+        text += "* " + device.name + ", modelo " + device.model;
+        if (!device.region.empty()) text += ", região " + device.region;
+        text += ":\n" + lines(device.bias, "*   ") + lines(device.small_signal, "*     ");
+    }
+    return text;
+}
+
+std::string Writer::write(const std::string& deck_name, std::vector<std::string>& warnings, PointTable* point) {
     for (const FlatElement& element : circuit_.elements)
         if (element.kind != 'K') elements_.push_back(element);
     for (const FlatElement& element : circuit_.elements)
@@ -373,10 +447,17 @@ std::string Writer::write(const std::string& deck_name, std::vector<std::string>
         text += "* Nós criados (correntes medidas por F e H, portas RF):\n";
         for (const std::string& line : internal_lines_) text += "*   " + line + '\n';
     }
+    if (circuit_.small_signal) {
+        PointTable table = operating_point();
+        text += point_header(table);
+        if (point) *point = std::move(table);
+    }
     auto limit = [&](int count, int most, const char* what) {
         if (count > most)
-            warnings.push_back("o netlist tem " + std::to_string(count) + " " + what + "; a análise aceita até " +
-                               std::to_string(most));
+            warnings.push_back("o netlist tem " + std::to_string(count) + " " + what +
+                               "; a eliminação em ponto flutuante aceita até " + std::to_string(most) +
+                               ". Para circuitos maiores, use o cálculo exato (opção --exato, ou \"Cálculo exato\" "
+                               "nas opções)");
     };
     limit(nodes, max_nodes, "nós");
     limit(variables, max_variables, "variáveis");
@@ -393,9 +474,9 @@ std::string Writer::write(const std::string& deck_name, std::vector<std::string>
 }  // namespace
 
 std::string write_netlist(const FlatCircuit& circuit, const ImportOptions& options, const std::string& deck_name,
-                          Diagnostics& diagnostics, std::vector<std::string>& warnings) {
+                          Diagnostics& diagnostics, std::vector<std::string>& warnings, PointTable* point) {
     Writer writer(circuit, options, diagnostics);
-    return writer.write(deck_name, warnings);
+    return writer.write(deck_name, warnings, point);
 }
 
 }  // namespace quorvat::spice

@@ -24,6 +24,14 @@ std::size_t micro_sign_at(std::string_view text, std::size_t pos) {
     return 0;
 }
 
+// Nested levels of the expressions being evaluated on this thread: a parameter's
+// expression is evaluated inside the one that refers to it.
+constexpr int max_nesting = 1000;
+// Exponents are clamped here while read: a deck of at most 16 MiB cannot bring a number
+// this far back with its digits.
+constexpr long max_exponent = 1000000000L;
+thread_local int nesting = 0;
+
 // The recursive-descent evaluator of one value or expression.
 class Evaluator {
 public:
@@ -137,24 +145,37 @@ private:
         }
     }
 
+    // a ^ b ^ c is a ^ (b ^ c): the operands are read in a loop and folded from the right,
+    // so that a long chain costs no stack.
     bool power(double& value) {
         if (!unary(value)) return false;
-        skip();
-        bool caret = peek() == '^';
-        bool stars = peek() == '*' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '*';
-        if (!caret && !stars) return true;
-        pos_ += caret ? 1 : 2;
-        double exponent;
-        if (!power(exponent)) return false;  // right-associative
-        value = std::pow(value, exponent);
+        std::vector<double> operands;
+        for (;;) {
+            skip();
+            bool caret = peek() == '^';
+            bool stars = peek() == '*' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '*';
+            if (!caret && !stars) break;
+            pos_ += caret ? 1 : 2;
+            if (operands.empty()) operands.push_back(value);
+            operands.push_back(0.0);
+            if (!unary(operands.back())) return false;
+        }
+        if (operands.empty()) return true;
+        value = operands.back();
+        for (std::size_t i = operands.size() - 1; i-- > 0;) value = std::pow(operands[i], value);
         return true;
     }
 
-    // Every nested level passes here; a bound keeps a hostile deck off the stack's end.
+    // Every nested level passes here, those of the parameters it refers to included: the
+    // bound is on the whole chain, which keeps a hostile deck off the stack's end.
     bool unary(double& value) {
-        if (++depth_ > max_depth) return fail("expressão aninhada demais");
+        if (++nesting > max_nesting) {
+            --nesting;
+            return fail("expressão aninhada demais (mais de " + std::to_string(max_nesting) +
+                        " níveis, contando os parâmetros a que se refere)");
+        }
         bool ok = signed_primary(value);
-        --depth_;
+        --nesting;
         return ok;
     }
 
@@ -217,6 +238,16 @@ private:
         return true;
     }
 
+    // The power of ten of the leading digit of mantissa (digits and an optional point,
+    // not all zeros) times 10^exponent.
+    static long magnitude(const std::string& mantissa, long exponent) {
+        std::size_t point = mantissa.find('.');
+        if (point == std::string::npos) point = mantissa.size();
+        std::size_t first = mantissa.find_first_of("123456789");
+        long position = first < point ? static_cast<long>(point - first) - 1 : -static_cast<long>(first - point);
+        return exponent + position;
+    }
+
     // Digits, optional point, optional exponent, optional scale suffix, then letters that
     // are ignored. The resistor-code notation puts the suffix in place of the point:
     // 4K7, 2m5, 2meg5, and R for the units, 4R7. Converted once, correctly rounded, with
@@ -236,7 +267,7 @@ private:
             bool negative = false;
             if (k < text_.size() && (text_[k] == '+' || text_[k] == '-')) negative = text_[k++] == '-';
             if (k < text_.size() && is_digit(text_[k])) {
-                while (k < text_.size() && is_digit(text_[k])) exponent = std::min(exponent * 10 + (text_[k++] - '0'), 100000L);
+                while (k < text_.size() && is_digit(text_[k])) exponent = std::min(exponent * 10 + (text_[k++] - '0'), max_exponent);
                 if (negative) exponent = -exponent;
                 pos_ = k;
                 integral = false;
@@ -268,8 +299,10 @@ private:
         auto [ptr, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
         (void)ptr;
         if (error == std::errc::result_out_of_range) {
-            value = exponent > 0 ? HUGE_VAL : 0.0;
-            if (exponent > 0) return fail("número fora do alcance");
+            // Beyond the doubles on either side: a value read as 0 or as infinity would
+            // change the circuit without a word.
+            return fail(magnitude(mantissa, exponent) > 0 ? "número fora do alcance (acima de 1.8e308)"
+                                                          : "número fora do alcance (abaixo de 4.9e-324, não nulo)");
         } else if (error != std::errc()) {
             return fail("número mal formado: " + field_from(start));
         }
@@ -359,12 +392,11 @@ private:
             return fail("função " + word + " pede " + std::to_string(function.parameters.size()) + " argumento(s)");
         ParamScope arguments(scope_);
         for (std::size_t i = 0; i < args.size(); ++i) arguments.define_value(function.parameters[i], args[i]);
-        // The body nests inside this expression: one bound on the depth for both, so that
+        // The body nests inside this expression and shares its bound on the depth, so that
         // a function that calls itself ends with a message, not at the end of the stack.
         std::string_view body = function.body;
         if (body.size() >= 2 && body.front() == '\'' && body.back() == '\'') body = body.substr(1, body.size() - 2);
         Evaluator inner(body, &arguments);
-        inner.depth_ = depth_;
         std::string error;
         return inner.run(value, error) || fail(error);
     }
@@ -373,11 +405,16 @@ private:
     const ParamScope* scope_;
     std::size_t pos_ = 0;
     std::string error_;
-    int depth_ = 0;
-    static constexpr int max_depth = 200;
 };
 
 }  // namespace
+
+std::string significant(double value, int digits) {
+    char buffer[64];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
+    (void)error;
+    return std::string(buffer, end);
+}
 
 std::string lower(std::string_view text) {
     std::string out(text);

@@ -55,4 +55,8 @@ bool evaluate(std::string_view text, const ParamScope* scope, double& value, std
 /// Lower-case copy (ASCII letters only): SPICE names are case-insensitive.
 std::string lower(std::string_view text);
 
+/// value with up to digits significant digits, a point for the decimals whatever the
+/// locale (the windows set the user's).
+std::string significant(double value, int digits);
+
 }  // namespace quorvat::spice

@@ -1,5 +1,7 @@
 #include "time/exact_transform.h"
 
+#include "certified/certified_roots.h"
+
 #include <climits>
 #include <cmath>
 
@@ -7,36 +9,16 @@ namespace quorvat {
 
 namespace {
 
-// The coefficients of p as integers times 2^exponent, exactly. False for a zero polynomial.
-bool to_integers(const ResultPolynomial& p, FmpzPoly& out, long& exponent) {
-    long lowest = LONG_MAX;
-    for (int i = 0; i <= p.degree; ++i) {
-        if (p.c[i] == 0.0) continue;
-        int e;
-        std::frexp(p.c[i], &e);
-        lowest = std::min(lowest, static_cast<long>(e) - 53);
-    }
-    fmpz_poly_zero(out.get());
-    if (lowest == LONG_MAX) return false;
-    fmpz_t coefficient;
-    fmpz_init(coefficient);
-    for (int i = 0; i <= p.degree; ++i) {
-        if (p.c[i] == 0.0) continue;
-        int e;
-        double mantissa = std::ldexp(std::frexp(p.c[i], &e), 53);  // an integer below 2^53
-        fmpz_set_d(coefficient, mantissa);
-        fmpz_mul_2exp(coefficient, coefficient, static_cast<ulong>(e - 53 - lowest));
-        fmpz_poly_set_coeff_fmpz(out.get(), i, coefficient);
-    }
-    fmpz_clear(coefficient);
-    exponent = lowest;
-    return true;
+// The coefficients of W^degree p(s/W) as integers times 2^exponent, exactly. False for a
+// zero polynomial.
+bool to_integers(const WidePolynomial& p, double frequency_scale, FmpzPoly& out, long& exponent) {
+    return exact_scaled_integers(p.c.data(), p.c.size(), frequency_scale, out, exponent);
 }
 
-bool finite(const ResultPolynomial& p) {
+bool finite(const WidePolynomial& p) {
     if (!std::isfinite(p.Cte)) return false;
-    for (int i = 0; i <= p.degree; ++i)
-        if (!std::isfinite(p.c[i])) return false;
+    for (double c : p.c)
+        if (!std::isfinite(c)) return false;
     return true;
 }
 
@@ -49,27 +31,31 @@ void ExactTransform::scale(arb_t out, slong prec) const {
     arb_set_d(d, cte_den);
     arb_div(out, out, d, prec);
     arb_mul_2exp_si(out, out, scale_exponent);
+    if (frequency_power != 0) {
+        arb_set_d(d, frequency_scale);
+        if (frequency_power > 0) arb_pow_ui(d, d, static_cast<ulong>(frequency_power), prec);
+        else arb_pow_ui(d, d, static_cast<ulong>(-frequency_power), prec), arb_inv(d, d, prec);
+        arb_mul(out, out, d, prec);
+    }
     arb_clear(d);
 }
 
-bool make_exact_transform(const ResultPolynomial& num, const ResultPolynomial& den, ExactTransform& out,
-                          std::string& error) {
-    if (num.degree < 0 || num.degree > max_order || den.degree < 0 || den.degree > max_order) {
-        error = "grau fora de 0 a 30";
-        return false;
-    }
-    if (!finite(num) || !finite(den)) {
+bool make_exact_transform(const WidePolynomial& num, const WidePolynomial& den, double frequency_scale,
+                          ExactTransform& out, std::string& error) {
+    if (!finite(num) || !finite(den) || !std::isfinite(frequency_scale) || !(frequency_scale > 0.0)) {
         error = "coeficiente que não é um número finito";
         return false;
     }
     long num_exponent = 0;
-    if (!to_integers(den, out.den_file, out.den_exponent) || den.Cte == 0.0) {
+    out.frequency_scale = frequency_scale;
+    out.frequency_power = frequency_scale == 1.0 ? 0 : static_cast<long>(den.degree()) - num.degree();
+    if (!to_integers(den, frequency_scale, out.den_file, out.den_exponent) || den.Cte == 0.0) {
         error = "denominador nulo";
         return false;
     }
     out.cte_num = num.Cte;
     out.cte_den = den.Cte;
-    out.zero = !to_integers(num, out.num, num_exponent) || num.Cte == 0.0;
+    out.zero = !to_integers(num, frequency_scale, out.num, num_exponent) || num.Cte == 0.0;
     out.scale_exponent = num_exponent - out.den_exponent;
     if (fmpz_sgn(fmpz_poly_lead(out.den_file.get())) < 0) {
         fmpz_poly_neg(out.den_file.get(), out.den_file.get());

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/polynomial.h"
-#include "time/arb_types.h"
+#include "certified/arb_types.h"
 
 namespace quorvat {
 
@@ -17,16 +17,19 @@ struct ExactTransform {
     FmpzPoly den_file;       // the file's denominator as integers: c[i] = den_file[i] * 2^den_exponent
     long den_exponent = 0;
     double cte_num = 1.0, cte_den = 1.0;
-    long scale_exponent = 0; // scale = cte_num / cte_den * 2^scale_exponent
+    long scale_exponent = 0; // scale = cte_num / cte_den * 2^scale_exponent * W^frequency_power
+    double frequency_scale = 1.0;  // W of files in s/W: N and D are then W^degree N(s/W), exactly
+    long frequency_power = 0;      // degree of the denominator file minus that of the numerator
     bool zero = false;       // the numerator (or its Cte) is zero: x(t) = 0
 
-    /// scale = cte_num / cte_den * 2^scale_exponent at prec bits.
+    /// scale = cte_num / cte_den * 2^scale_exponent * W^frequency_power at prec bits.
     void scale(arb_t out, slong prec) const;
 };
 
-/// Builds the exact transform of num / den. Returns false with a Portuguese message when
-/// the denominator is zero (every coefficient or its Cte) or a value is not finite.
-bool make_exact_transform(const ResultPolynomial& num, const ResultPolynomial& den, ExactTransform& out,
-                          std::string& error);
+/// Builds the exact transform of num / den, files of any degree that hold functions of
+/// s/frequency_scale (1: of s). Returns false with a Portuguese message when the
+/// denominator is zero (every coefficient or its Cte) or a value is not finite.
+bool make_exact_transform(const WidePolynomial& num, const WidePolynomial& den, double frequency_scale,
+                          ExactTransform& out, std::string& error);
 
 }  // namespace quorvat

@@ -83,8 +83,17 @@ const Expansion& InverseLaplace::expansion() const { return data_->expansion; }
 
 std::unique_ptr<InverseLaplace> InverseLaplace::create(const ResultPolynomial& num, const ResultPolynomial& den,
                                                        std::string& error) {
+    if (num.degree < 0 || num.degree > max_order || den.degree < 0 || den.degree > max_order) {
+        error = "grau fora de 0 a 30";
+        return nullptr;
+    }
+    return create(widen(num), widen(den), 1.0, error);
+}
+
+std::unique_ptr<InverseLaplace> InverseLaplace::create(const WidePolynomial& num, const WidePolynomial& den,
+                                                       double frequency_scale, std::string& error) {
     auto data = std::make_unique<Data>();
-    if (!make_exact_transform(num, den, data->x, error)) return nullptr;
+    if (!make_exact_transform(num, den, frequency_scale, data->x, error)) return nullptr;
     const ExactTransform& x = data->x;
     Expansion& e = data->expansion;
 
@@ -225,6 +234,7 @@ std::optional<double> InverseLaplace::talbot(double t, double scale) const {
     double shift = 0.0;
     for (const PoleTerms& pole : d.expansion.poles) shift = std::max(shift, pole.sigma);
     double r = 2.0 * talbot_minimum_nodes / (5.0 * t);
+    if (!(r > 0.0) || !std::isfinite(r)) return std::nullopt;  // t beyond what the contour can take
     auto encloses = [&](double radius_r) {
         for (const PoleTerms& pole : d.expansion.poles)
             if (!inside_contour(1.25 * (pole.sigma - shift), 1.25 * pole.omega, radius_r)) return false;

@@ -57,6 +57,9 @@ public:
     /// Portuguese message when the pair has no inverse (a zero denominator).
     static std::unique_ptr<InverseLaplace> create(const ResultPolynomial& num, const ResultPolynomial& den,
                                                   std::string& error);
+    /// The same for files of any degree that hold functions of s/frequency_scale (rad/s).
+    static std::unique_ptr<InverseLaplace> create(const WidePolynomial& num, const WidePolynomial& den,
+                                                  double frequency_scale, std::string& error);
     ~InverseLaplace();
 
     const Expansion& expansion() const;

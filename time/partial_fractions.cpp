@@ -6,8 +6,6 @@
 #include <map>
 #include <set>
 
-#include <arb_fmpz_poly.h>
-#include <flint/fmpz_poly_factor.h>
 
 namespace quorvat {
 
@@ -133,27 +131,7 @@ std::vector<int> merged(std::vector<int> cluster_of, int from, int into) {
 
 }  // namespace
 
-std::vector<RootItem> find_roots(const ExactTransform& x, slong prec) {
-    std::vector<RootItem> roots;
-    fmpz_poly_factor_t factors;
-    fmpz_poly_factor_init(factors);
-    fmpz_poly_factor_squarefree(factors, x.den.get());
-    for (slong f = 0; f < factors->num; ++f) {
-        slong degree = fmpz_poly_degree(factors->p + f);
-        if (degree <= 0) continue;
-        acb_ptr found = _acb_vec_init(degree);
-        arb_fmpz_poly_complex_roots(found, factors->p + f, 0, prec);
-        for (slong i = 0; i < degree; ++i) {
-            RootItem item;
-            acb_set(item.value.get(), found + i);
-            item.multiplicity = static_cast<int>(factors->exp[f]);
-            roots.push_back(item);
-        }
-        _acb_vec_clear(found, degree);
-    }
-    fmpz_poly_factor_clear(factors);
-    return roots;
-}
+std::vector<RootItem> find_roots(const ExactTransform& x, slong prec) { return certified_roots(x.den.get(), prec); }
 
 std::vector<RootItem> match_roots(const std::vector<RootItem>& reference, std::vector<RootItem> now) {
     std::vector<RootItem> ordered;

@@ -4,16 +4,14 @@
 
 #include <vector>
 
-#include "time/arb_types.h"
+#include "certified/arb_types.h"
+#include "certified/certified_roots.h"
 #include "time/exact_transform.h"
 
 namespace quorvat {
 
 /// A root of the denominator with its exact multiplicity (from the square-free factorisation).
-struct RootItem {
-    AcbNumber value;
-    int multiplicity = 1;
-};
+using RootItem = CertifiedRoot;
 
 /// Every root of D to at least prec accurate bits; isolated, so distinct balls are distinct roots.
 std::vector<RootItem> find_roots(const ExactTransform& x, slong prec);

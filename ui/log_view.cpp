@@ -1,6 +1,7 @@
 #include "ui/log_view.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -131,13 +132,23 @@ void LogView::refresh() {
 
 void LogView::update_font_metrics() {
     QFontMetricsF metrics(font());
-    char_width_ = std::max<qreal>(1.0, metrics.horizontalAdvance(QLatin1Char('M')));
+    // Measured over a long run, so that rounding in the glyphs' layout counts too.
+    constexpr int sample = 100;
+    char_width_ = std::max<qreal>(1.0, metrics.horizontalAdvance(QString(sample, QLatin1Char('M'))) / sample);
     line_height_ = std::max(1, qCeil(metrics.lineSpacing()));
     ascent_ = qCeil(metrics.ascent());
 }
 
 int LogView::columns() const {
-    return std::max(1, static_cast<int>((viewport()->width() - 2 * margin) / char_width_));
+    return std::max(1, static_cast<int>(std::floor((viewport()->width() - 2 * margin) / char_width_)));
+}
+
+QStringList LogView::rows(qsizetype index) const {
+    const QString text = line(index);
+    const qsizetype cols = columns();
+    QStringList parts;
+    for (qsizetype start = 0; start < text.size() || start == 0; start += cols) parts << text.mid(start, cols);
+    return parts;
 }
 
 qsizetype LogView::rows_of(qsizetype length) const {

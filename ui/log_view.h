@@ -55,8 +55,12 @@ public:
 
     /// The first line on the screen.
     qsizetype first_visible_line() const;
-    /// The characters that fit in one row of the screen.
+    /// The characters that fit in one row of the screen, by the font's real (fractional)
+    /// advance: a row of that many characters never passes the right edge.
     int columns() const;
+    /// The rows that line index is laid out in on the screen, in order; joined they are
+    /// the line.
+    QStringList rows(qsizetype index) const;
 
 public slots:
     void copy();
@@ -103,7 +107,7 @@ private:
     qsizetype pending_ = 0;
     bool refresh_posted_ = false;
     bool dragging_ = false;
-    int char_width_ = 7;
+    qreal char_width_ = 7.0;  // the advance of one character, in fractional pixels
     int line_height_ = 13;
     int ascent_ = 10;
 };

@@ -13,6 +13,8 @@
 #include "engine/analysis_run.h"
 #include "plot/command.h"
 #include "plot/quorvat4.h"
+#include "spice/import_report.h"
+#include "ui/formulas_window.h"
 #include "ui/quorvat3.h"
 #include "ui/quorvat6.h"
 #include "ui/shell.h"
@@ -51,24 +53,6 @@ const char* const help_lines[] = {
     "",
 };
 
-// A fixed-pitch font of 11 pixels, so that the columns of the system listings line up.
-// The families are named because the desktop's "monospace" may be a font that Qt does
-// not take as fixed-pitch.
-QFont log_font() {
-    const QStringList installed = QFontDatabase::families();
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    for (const char* family : {"Courier New", "DejaVu Sans Mono", "Liberation Mono", "Noto Sans Mono", "Nimbus Mono PS"}) {
-        if (installed.contains(QLatin1String(family), Qt::CaseInsensitive)) {
-            font = QFont(QLatin1String(family));
-            break;
-        }
-    }
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
-    font.setPixelSize(11);
-    return font;
-}
-
 QAction* add_item(QMenu* menu, const char* object_name, const QString& text) {
     QAction* action = menu->addAction(text);
     action->setObjectName(QString::fromLatin1(object_name));
@@ -81,13 +65,14 @@ TForm1::TForm1(quorvat::Shell& shell)
     : Memo1(new quorvat::LogView),
       shell_(shell),
       log_(*Memo1),
-      open_dialog_(std::make_unique<quorvat::QtOpenDialog>(this)) {
+      open_dialog_(std::make_unique<quorvat::QtOpenDialog>(this)),
+      deck_question_(std::make_unique<quorvat::QtDeckOptionsQuestion>(this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quorvat MNA com eliminação"));
     resize(quorvat::client_size(690, 449));
 
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setFont(log_font());
+    Memo1->setFont(quorvat::log_font());
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QStringList help;
@@ -106,6 +91,8 @@ TForm1::TForm1(quorvat::Shell& shell)
     Anlise1 = add_item(Opes1, "Anlise1", QStringLiteral("&Variáveis"));
     Anlise1->setEnabled(false);
     Grfico1 = add_item(Opes1, "Grfico1", QStringLiteral("&Gráficos"));
+    Frmulas1 = add_item(Opes1, "Frmulas1", QStringLiteral("&Fórmulas"));
+    Frmulas1->setEnabled(false);
     Sobre1 = bar->addAction(QStringLiteral("&Sobre"));
     Sobre1->setObjectName(QStringLiteral("Sobre1"));
 
@@ -113,10 +100,13 @@ TForm1::TForm1(quorvat::Shell& shell)
     connect(Sair1, &QAction::triggered, this, &TForm1::Sair1Click);
     connect(Anlise1, &QAction::triggered, this, &TForm1::Anlise1Click);
     connect(Grfico1, &QAction::triggered, this, &TForm1::Grfico1Click);
+    connect(Frmulas1, &QAction::triggered, this, &TForm1::Frmulas1Click);
     connect(Sobre1, &QAction::triggered, this, &TForm1::Sobre1Click);
 
     open_dialog_->file_name = "teste.net";
-    open_dialog_->filter = "netlists (*.net)|*.net";
+    open_dialog_->filter =
+        "netlists e decks SPICE (*.net *.cir *.sp *.spice *.ckt)|*.net *.cir *.sp *.spice *.ckt|"
+        "netlists (*.net)|*.net|decks SPICE (*.cir *.sp *.spice *.ckt)|*.cir *.sp *.spice *.ckt";
     open_dialog_->default_extension = "net";
 }
 
@@ -129,6 +119,28 @@ void TForm1::set_open_dialog(std::unique_ptr<quorvat::OpenDialog> dialog) {
     open_dialog_ = std::move(dialog);
 }
 
+void TForm1::set_deck_question(std::unique_ptr<quorvat::DeckOptionsQuestion> question) {
+    question->options = deck_question_->options;
+    deck_question_ = std::move(question);
+}
+
+bool TForm1::import_if_deck(const std::string& path) {
+    if (!quorvat::spice::has_deck_extension(path)) return true;
+    if (!deck_question_->execute()) return false;
+    quorvat::spice::ImportResult imported = quorvat::spice::import_deck_file(path, deck_question_->options);
+    quorvat::WindowHost& host = shell_.host();
+    if (!imported.ok) {
+        host.log({});
+        for (const std::string& line : quorvat::spice::import_refusal_lines(imported, path)) host.log(line);
+        return false;
+    }
+    host.log({});
+    for (const std::string& line : quorvat::spice::import_header_list_lines(imported)) host.log(line);
+    for (const std::string& line : quorvat::spice::import_note_lines(imported)) host.log(line);
+    host.supply_netlist(std::move(imported.netlist));
+    return true;
+}
+
 void TForm1::Abrir1Click() {
     // Abrir is disabled during the pause; a shortcut or a script must not start a second
     // run inside the first either, over the same tables.
@@ -136,7 +148,22 @@ void TForm1::Abrir1Click() {
     quorvat::run_command([this] {
         quorvat::LogFlushGuard flush(log_);
         if (!open_dialog_->execute()) return;
-        quorvat::run_analysis(shell_.tables(), shell_.host(), &shell_.verification(), &shell_.exact_solver());
+        quorvat::WindowHost& host = shell_.host();
+        host.clear_supplied_netlist();
+        if (!import_if_deck(open_dialog_->file_name)) return;
+        // The formulas read the analysed circuit from the tables, which this run replaces.
+        Frmulas1->setEnabled(false);
+        shell_.formulas().set_circuit_ready(false);
+        bool analysed = false;
+        try {
+            analysed = quorvat::run_analysis(shell_.tables(), host, &shell_.verification(), &shell_.exact_solver());
+        } catch (...) {
+            host.clear_supplied_netlist();
+            throw;
+        }
+        host.clear_supplied_netlist();
+        Frmulas1->setEnabled(analysed);
+        shell_.formulas().set_circuit_ready(analysed);
     });
 }
 
@@ -148,6 +175,16 @@ void TForm1::Anlise1Click() {
 
 void TForm1::Grfico1Click() {
     quorvat::run_command([this] { quorvat::show_window(shell_.form4()); });
+}
+
+void TForm1::Frmulas1Click() {
+    quorvat::run_command([this] {
+        if (!Frmulas1->isEnabled()) return;
+        TFormulas& formulas = shell_.formulas();
+        quorvat::show_window(formulas);
+        // Opened on a fresh result, it shows the functions at once with its settings.
+        if (formulas.text_form().empty()) formulas.Button1Click();
+    });
 }
 
 void TForm1::Sobre1Click() {

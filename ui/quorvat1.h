@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "plot/open_dialog.h"
+#include "ui/deck_options.h"
 #include "ui/log_sink.h"
 #include "ui/log_view.h"
 
@@ -32,12 +33,18 @@ public:
     QMenu* Opes1;
     QAction* Anlise1;  // "Variáveis": disabled until a run reaches the options pause
     QAction* Grfico1;
+    QAction* Frmulas1;  // "Fórmulas": enabled after a run that ended with success
     QAction* Sobre1;   // a command on the menu bar itself
 
     /// The netlist dialog; the run reads the chosen path from its file name.
     quorvat::OpenDialog& OpenDialog1() { return *open_dialog_; }
     /// Replaces the dialog (tests), keeping its proposed file name.
     void set_open_dialog(std::unique_ptr<quorvat::OpenDialog> dialog);
+
+    /// The import options of SPICE decks, asked when Abrir chooses one.
+    quorvat::DeckOptionsQuestion& DeckOptions1() { return *deck_question_; }
+    /// Replaces the question (tests), keeping its answers.
+    void set_deck_question(std::unique_ptr<quorvat::DeckOptionsQuestion> question);
 
     /// The sink of log_message: appends to Memo1.
     quorvat::MemoLog& log() { return log_; }
@@ -51,6 +58,7 @@ public slots:
     void Sair1Click();
     void Anlise1Click();
     void Grfico1Click();
+    void Frmulas1Click();
     void Sobre1Click();
 
 protected:
@@ -62,4 +70,9 @@ private:
     quorvat::Shell& shell_;
     quorvat::MemoLog log_;
     std::unique_ptr<quorvat::OpenDialog> open_dialog_;
+    std::unique_ptr<quorvat::DeckOptionsQuestion> deck_question_;
+
+    /// Imports the chosen file when it is a SPICE deck, for the run to read; false (the
+    /// refusals logged) when there is nothing to analyse.
+    bool import_if_deck(const std::string& path);
 };

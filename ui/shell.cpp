@@ -22,6 +22,7 @@
 #include "ui/quorvat2.h"
 #include "ui/quorvat3.h"
 #include "ui/quorvat6.h"
+#include "ui/formulas_window.h"
 #include "ui/window_host.h"
 
 namespace quorvat {
@@ -51,6 +52,24 @@ bool install_portuguese_translations(QApplication& app) {
         return false;
     }
     return QCoreApplication::installTranslator(translator);
+}
+
+// A fixed-pitch font of 11 pixels, so that the columns of the system listings line up.
+// The families are named because the desktop's "monospace" may be a font that Qt does
+// not take as fixed-pitch.
+QFont log_font() {
+    const QStringList installed = QFontDatabase::families();
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (const char* family : {"Courier New", "DejaVu Sans Mono", "Liberation Mono", "Noto Sans Mono", "Nimbus Mono PS"}) {
+        if (installed.contains(QLatin1String(family), Qt::CaseInsensitive)) {
+            font = QFont(QLatin1String(family));
+            break;
+        }
+    }
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setPixelSize(11);
+    return font;
 }
 
 QFont control_font() {
@@ -96,6 +115,7 @@ Shell::Shell() : tables_(std::make_unique<EngineTables>()) {
     form5_ = std::make_unique<TForm5>(*form4_);
     form4_->attach_plot_window(form5_.get());
     form6_ = std::make_unique<TForm6>();
+    formulas_ = std::make_unique<TFormulas>(*this);
     host_ = std::make_unique<WindowHost>(*this);
     form1_->show();
 }

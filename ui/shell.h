@@ -20,6 +20,7 @@ class TForm3;
 class TForm4;
 class TForm5;
 class TForm6;
+class TFormulas;
 
 namespace quorvat {
 
@@ -52,6 +53,9 @@ int run_program(QApplication& app, const std::function<void(Shell&)>& started = 
 /// The controls' font, set as the application's font by prepare_application.
 QFont control_font();
 
+/// The log's fixed-pitch font of 11 pixels, also that of the formulas.
+QFont log_font();
+
 /// Widens (or heightens) a control placed at its design size when its text needs more
 /// room in the font at hand; its left and top stay.
 void fit_to_text(QWidget& control);
@@ -75,6 +79,8 @@ public:
     TForm4& form4() { return *form4_; }
     TForm5& form5() { return *form5_; }
     TForm6& form6() { return *form6_; }
+    /// The formulas window of Opções ▸ Fórmulas.
+    TFormulas& formulas() { return *formulas_; }
     EngineTables& tables() { return *tables_; }
     /// The windows as the analysis run sees them.
     WindowHost& host() { return *host_; }
@@ -93,6 +99,7 @@ private:
     std::unique_ptr<TForm4> form4_;
     std::unique_ptr<TForm5> form5_;
     std::unique_ptr<TForm6> form6_;
+    std::unique_ptr<TFormulas> formulas_;
     std::unique_ptr<WindowHost> host_;
     NumericalVerification verification_;
     exact::ExactReference exact_;

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "engine/limits.h"
 #include "plot/quorvat4.h"
 #include "ui/quorvat1.h"
 #include "ui/quorvat2.h"
@@ -17,6 +18,12 @@ namespace quorvat {
 void WindowHost::log(std::string_view line) { shell_.form1().log().log(line); }
 
 std::string WindowHost::netlist_file_name() { return shell_.form1().OpenDialog1().file_name; }
+
+bool WindowHost::supplied_netlist(std::string& text) {
+    if (!supplied_) return false;
+    text = *supplied_;
+    return true;
+}
 
 bool WindowHost::checked(AnalysisOption option) {
     return shell_.form2().check_box(option)->isChecked();
@@ -56,6 +63,21 @@ bool WindowHost::wait_for_options(const std::vector<std::string>& variable_names
 bool WindowHost::selected(int variable) {
     QListWidgetItem* item = shell_.form3().LBsel->item(variable - 1);
     return item && item->isSelected();
+}
+
+std::vector<int32_t> WindowHost::variables_to_solve(int32_t variable_count) {
+    std::vector<int32_t> wanted;
+    if (variable_count <= max_variables) return wanted;
+    for (int32_t k = 1; k <= variable_count; ++k)
+        if (selected(k)) wanted.push_back(k);
+    return wanted;
+}
+
+bool WindowHost::progress(std::string_view stage, double done) {
+    log_message(*this, "%.*s: %.0f%%", static_cast<int>(stage.size()), stage.data(), 100.0 * done);
+    shell_.form1().log().flush();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return !ending_;
 }
 
 void WindowHost::set_results_listable(bool enabled) { shell_.form3().Button1->setEnabled(enabled); }

@@ -3,6 +3,9 @@
 // "Variáveis" and the plotter's proposed file name.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "engine/analysis_host.h"
 
 namespace quorvat {
@@ -22,9 +25,22 @@ public:
     bool wait_for_options(const std::vector<std::string>& variable_names,
                           NumericOptions& numbers) override;
     bool selected(int variable) override;
+    /// A circuit beyond the elimination's tables is solved for the variables selected in
+    /// LBsel at the pause (one output of a large circuit costs one solution); all of them
+    /// when none is selected.
+    std::vector<int32_t> variables_to_solve(int32_t variable_count) override;
+    /// Logs "stage: N%" and lets the windows work, so that a long exact solution keeps
+    /// them responsive; false once the main window is closing, which stops the run.
+    bool progress(std::string_view stage, double done) override;
     void set_results_listable(bool enabled) override;
     void enable_variables_menu() override;
     void propose_plot_file(const std::string& file_name) override;
+
+    bool supplied_netlist(std::string& text) override;
+    /// The netlist that the next run reads instead of the chosen file (a SPICE deck
+    /// imported in memory); cleared after that run.
+    void supply_netlist(std::string text) { supplied_ = std::move(text); }
+    void clear_supplied_netlist() { supplied_.reset(); }
 
     /// True while a run waits at the options pause.
     bool waiting() const { return waiting_; }
@@ -36,6 +52,7 @@ private:
     Shell& shell_;
     bool waiting_ = false;
     bool ending_ = false;
+    std::optional<std::string> supplied_;
 };
 
 }  // namespace quorvat

@@ -26,17 +26,18 @@ const char* const rc_deck =
     ".ac dec 10 1 100k\n"
     ".end\n";
 
-const char* const refused_deck = "bad\nD1 a 0 dm\nR1 a 0 1k\nQ1 a b 0 qm\n";
+const char* const refused_deck = "bad\nD1 a 0 dm\nR1 a 0 1k\nB1 a b V={1}\n";
+const char* const diode_deck = "diodo\nV1 a 0 DC 5 AC 1\nR1 a b 1k\nD1 b 0 dm\n.model dm D(IS=1e-14)\n";
 
 TEST(CliImport, CommandsOnDecks) {
     ScratchDir dir;
     dir.write("rc.cir", rc_deck);
     dir.write("rc_spice.net", rc_deck);
     dir.write("bad.sp", refused_deck);
+    dir.write("diodo.cir", diode_deck);
     const std::string refusal =
         "Deck SPICE bad.sp recusado:\n"
-        "  linha 2: D1 a 0 dm (fora do subconjunto linear: diodo)\n"
-        "  linha 4: Q1 a b 0 qm (fora do subconjunto linear: transistor bipolar)\n";
+        "  linha 4: B1 a b V={1} (fora do subconjunto linear: fonte comportamental)\n";
     struct Case {
         const char* arguments;
         int status;
@@ -55,6 +56,9 @@ TEST(CliImport, CommandsOnDecks) {
         {"analisar bad.sp", 1, "", refusal},
         {"analisar --amp-op opamp rc.cir", 2, "", ""},
         {"verificar rc.cir", 0, "out                0       1", ""},
+        {"importar diodo.cir", 0, "V1 a 0 1 IMPULSO\nR1 a b 1000\nrd_D1 b 0 ", ""},
+        {"importar --ponto diodo.cir", 0, "D1 (modelo dm)\n  id", ""},
+        {"importar --ponto rc.cir", 0, "não tem diodos nem transistores", ""},
     };
     for (const Case& c : cases) {
         Outcome o = run_cli(dir, c.arguments);

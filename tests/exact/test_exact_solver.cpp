@@ -172,6 +172,20 @@ TEST(ExactReference, TheRunKeepsRecomputesOrReplaces) {
         "A eliminação em ponto flutuante falhou; o sistema tem solução e foi resolvido em aritmética exata."));
     EXPECT_FALSE(failed.logged("Cálculo interrompido."));
     EXPECT_EQ(failed.tables->den[13].degree, 25);
+    // The elimination's line ends before "Circuito sem solução.": the system has one.
+    auto repaired = std::find(failed.host.lines.begin(), failed.host.lines.end(),
+                              "A eliminação em ponto flutuante falhou; o sistema tem solução e foi resolvido em "
+                              "aritmética exata.");
+    ASSERT_NE(repaired, failed.host.lines.begin());
+    EXPECT_EQ(repaired[-1].rfind("Coluna ", 0), 0u) << repaired[-1];
+    EXPECT_EQ(repaired[-1].find("sem solução"), std::string::npos) << repaired[-1];
+    EXPECT_EQ(repaired[-1].back(), '.');
+    // A system singular in exact arithmetic keeps the whole line, and nothing follows it.
+    Analysis singular(dir, "t\nV1 1 0 1 DEGRAU\nV2 1 0 2 DEGRAU\n");
+    ASSERT_FALSE(singular.ok);
+    EXPECT_TRUE(singular.logged("Coluna 2 nula encontrada no cálculo da variável 1. Circuito sem solução."))
+        << singular.host.text();
+    EXPECT_FALSE(singular.logged_prefix("A eliminação em ponto flutuante falhou"));
 
     // Recomputed after an imprecise result, before any listing and file.
     Analysis imprecise(dir, testing::read_file(testing::source_path(active_cascade)));

@@ -11,102 +11,63 @@
 
 #include <gtest/gtest.h>
 
+#include "certified/certified_roots.h"
 #include "numeric/export.h"
 #include "numeric/roots.h"
 
 namespace quorvat {
 namespace {
 
-ResultPolynomial polynomial(std::vector<double> ascending, double cte = 1.0) {
-    ResultPolynomial p{};
-    p.degree = static_cast<int>(ascending.size()) - 1;
-    std::copy(ascending.begin(), ascending.end(), p.c);
+WidePolynomial polynomial(std::vector<double> ascending, double cte = 1.0) {
+    WidePolynomial p;
+    p.c = std::move(ascending);
     p.Cte = cte;
     return p;
 }
 
-TEST(Roots, KnownRealComplexRepeatedAndAtTheOrigin) {
-    // (s + 1)(s + 2)(s + 3) = s^3 + 6s^2 + 11s + 6
-    PolynomialRoots real = polynomial_roots(polynomial({6, 11, 6, 1}));
-    ASSERT_EQ(real.roots.size(), 3u);
-    EXPECT_NEAR(real.roots[0].real(), -1, 1e-12);
-    EXPECT_NEAR(real.roots[1].real(), -2, 1e-12);
-    EXPECT_NEAR(real.roots[2].real(), -3, 1e-12);
-    for (auto z : real.roots) EXPECT_EQ(z.imag(), 0.0);
-    // s^2 + s + 1: -1/2 ± j sqrt(3)/2, a conjugate pair exactly.
-    PolynomialRoots pair = polynomial_roots(polynomial({1, 1, 1}));
-    ASSERT_EQ(pair.roots.size(), 2u);
-    EXPECT_NEAR(pair.roots[0].real(), -0.5, 1e-14);
-    EXPECT_NEAR(pair.roots[0].imag(), std::sqrt(3.0) / 2, 1e-14);
-    EXPECT_EQ(pair.roots[1], std::conj(pair.roots[0]));
-    // (s + 1)^2 s^2 = s^4 + 2s^3 + s^2: a double root and s = 0 twice.
-    PolynomialRoots repeated = polynomial_roots(polynomial({0, 0, 1, 2, 1}));
-    EXPECT_EQ(repeated.roots_at_origin, 2);
-    ASSERT_EQ(repeated.roots.size(), 2u);
-    EXPECT_NEAR(repeated.roots[0].real(), -1, 1e-7);
-    EXPECT_NEAR(repeated.roots[1].real(), -1, 1e-7);
-    // Exact zero leading coefficients are dropped; a constant has no root.
-    PolynomialRoots trailing = polynomial_roots(polynomial({2, 1, 0, 0}));
-    ASSERT_EQ(trailing.roots.size(), 1u);
-    EXPECT_NEAR(trailing.roots[0].real(), -2, 1e-14);
-    EXPECT_TRUE(polynomial_roots(polynomial({0})).identically_zero);
-    EXPECT_TRUE(polynomial_roots(polynomial({5})).roots.empty());
-}
-
-TEST(Roots, WideSpreadRootsArePolished) {
-    // (s + 1e-3)(s + 1)(s + 1e3)
-    std::vector<double> c = {1e-3 * 1 * 1e3, 1e-3 * 1 + 1e-3 * 1e3 + 1 * 1e3, 1e-3 + 1 + 1e3, 1};
-    PolynomialRoots r = polynomial_roots(polynomial(c));
-    ASSERT_EQ(r.roots.size(), 3u);
-    EXPECT_NEAR(r.roots[0].real(), -1e-3, 1e-15);
-    EXPECT_NEAR(r.roots[1].real(), -1, 1e-12);
-    EXPECT_NEAR(r.roots[2].real(), -1e3, 1e-9);
-}
-
-// Coefficients across hundreds of decades: each group of roots of near modulus is solved
-// at its own scale, and a root beyond the double range is counted as not computed.
-TEST(Roots, CoefficientsBeyondTheMatrixRange) {
+// The report of raizes, certified: multiplicities, roots proved on the imaginary axis,
+// roots beyond the double range, the gain in a wider range, and the scale undone.
+TEST(Roots, ReportsAreCertified) {
     struct Case {
-        std::vector<double> c;
-        std::vector<std::complex<double>> roots;  // by modulus, upper root of a pair first
-        int failed;
+        std::vector<double> num, den;
+        double num_cte, den_scale;
+        std::string expected;
     } cases[] = {
-        {{1e200, 0, 1e-200}, {{0, 1e200}, {0, -1e200}}, 0},
-        {{1e-300, 1}, {{-1e-300, 0}}, 0},
-        {{1e300, 1e-300}, {}, 1},  // -1e600
-        // (s + 1e-150)(s + 1e150) and (s^2 + 1e-200)(s + 1e100)
-        {{1, 1e150 + 1e-150, 1}, {{-1e-150, 0}, {-1e150, 0}}, 0},
-        {{1e-100, 1e-200, 1e100, 1}, {{0, 1e-100}, {0, -1e-100}, {-1e100, 0}}, 0},
+        // H(s) = 2 (s + 1) / (2 s^3 + 2 s^2 + 2 s) with Cte 3 on the numerator.
+        {{2, 2}, {0, 2, 2, 2}, 3.0, 1.0,
+         "Ganho: 3\nZeros: 1\n  -1\nPolos: 3\n  0\n  -0.5 ± 0.8660254038j  (ω0 = 1, Q = 1)\n"},
+        // (s + 1)^2 s^2; s^4 + 1, whose roots mirror each other off the imaginary axis.
+        {{1}, {0, 0, 1, 2, 1}, 1.0, 1.0, "Ganho: 1\nZeros: 0\nPolos: 4\n  0  (multiplicidade 2)\n  -1  (multiplicidade 2)\n"},
+        {{1, 0, 0, 0, 1}, {1}, 1.0, 1.0,
+         "Ganho: 1\nZeros: 4\n  -0.7071067812 ± 0.7071067812j  (ω0 = 1, Q = 0.7071067812)\n"
+         "  0.7071067812 ± 0.7071067812j  (ω0 = 1, Q = -0.7071067812)\nPolos: 0\n"},
+        // Roots and gains beyond the double range.
+        {{1e200, 0, 1e-200}, {1}, 1.0, 1.0, "Ganho: 1e-200\nZeros: 2\n  0 ± 1e+200j  (ω0 = 1e+200, Q = infinito)\nPolos: 0\n"},
+        {{1e300, 1e-300}, {1}, 1.0, 1.0, "Ganho: 1e-300\nZeros: 1\n  -1.000000000e+600\nPolos: 0\n"},
+        {{1, 1e300}, {1, 1e300}, 1e300, 1.0, "Ganho: 1e+300\nZeros: 1\n  -1e-300\nPolos: 1\n  -1e-300\n"},
+        // A file in s/1000: the pole at -1000 rad/s, the gain 1000.
+        {{1}, {1, 1}, 1.0, 1000.0,
+         "Escala de frequência: arquivos em função de s/W (W = 1 rad/s no numerador, 1000 no denominador); "
+         "ganho, zeros e polos em s, em rad/s.\nGanho: 1000\nZeros: 0\nPolos: 1\n  -1000\n"},
+        {{0}, {1}, 1.0, 1.0, "Ganho: indefinido\nZeros: polinômio identicamente nulo\nPolos: 0\n"},
     };
     for (const Case& c : cases) {
-        PolynomialRoots r = polynomial_roots(polynomial(c.c));
-        EXPECT_EQ(r.failed, c.failed) << c.c.size();
-        ASSERT_EQ(r.roots.size(), c.roots.size()) << c.c.size();
-        for (std::size_t i = 0; i < c.roots.size(); ++i)
-            EXPECT_LE(std::abs(r.roots[i] - c.roots[i]), 1e-12 * std::abs(c.roots[i])) << r.roots[i];
+        bool complete = false;
+        std::string text = describe_poles_and_zeros(polynomial(c.num, c.num_cte), polynomial(c.den), 1.0, c.den_scale, &complete);
+        EXPECT_TRUE(complete);
+        EXPECT_EQ(text, c.expected);
     }
+    // (s^2 + 1)(s^2 + 4)(s + 3)^3 = s^7 + 9 s^6 + 32 s^5 + 72 s^4 + 139 s^3 + 171 s^2 + 108 s + 108
+    std::string axis = describe_poles_and_zeros(polynomial({1}), polynomial({108, 108, 171, 139, 72, 32, 9, 1}));
+    EXPECT_NE(axis.find("\n  0 ± 1j  (ω0 = 1, Q = infinito)\n"), std::string::npos) << axis;
+    EXPECT_NE(axis.find("\n  0 ± 2j  (ω0 = 2, Q = infinito)\n"), std::string::npos) << axis;
+    EXPECT_NE(axis.find("\n  -3  (multiplicidade 3)\n"), std::string::npos) << axis;
+    // Beyond the degree of the root search: said, and not complete.
+    WidePolynomial huge = polynomial(std::vector<double>(max_root_degree + 2, 1.0));
     bool complete = true;
-    std::string report = describe_poles_and_zeros(polynomial({1e300, 1e-300}), polynomial({1}), &complete);
+    std::string refused = describe_poles_and_zeros(polynomial({1}), huge, 1.0, 1.0, &complete);
     EXPECT_FALSE(complete);
-    EXPECT_EQ(report.find("nan"), std::string::npos);
-    EXPECT_NE(report.find("Ganho: 1e-300\n"), std::string::npos) << report;
-    // Each leading product overflows a double while the gain does not.
-    std::string gain = describe_poles_and_zeros(polynomial({1, 1e300}, 1e300), polynomial({1, 1e300}, 1e300));
-    EXPECT_NE(gain.find("Ganho: 1\n"), std::string::npos) << gain;
-}
-
-TEST(Roots, ReportGivesGainZerosPolesAndQ) {
-    // H(s) = 2 (s + 1) / (2 s^3 + 2 s^2 + 2 s) with Cte 3 on the numerator.
-    std::string text = describe_poles_and_zeros(polynomial({2, 2}, 3.0), polynomial({0, 2, 2, 2}));
-    EXPECT_EQ(text,
-              "Ganho: 3\n"
-              "Zeros: 1\n"
-              "  -1\n"
-              "Polos: 3\n"
-              "  0\n"
-              "  -0.5 ± 0.8660254038j  (ω0 = 1, Q = 1)\n");
-    std::string origin = describe_poles_and_zeros(polynomial({1}), polynomial({0, 0, 1}));
-    EXPECT_NE(origin.find("  0  (multiplicidade 2)\n"), std::string::npos);
+    EXPECT_NE(refused.find("raízes não calculadas"), std::string::npos);
 }
 
 // A small JSON reader: enough to check that the export is valid JSON and to read it back.
@@ -184,8 +145,8 @@ private:
 };
 
 TEST(Export, JsonReadsBackWithAscendingCoefficients) {
-    ResultPolynomial num = polynomial({1, 1}, 0.5), den = polynomial({0, 0, 2, 1});
-    std::string text = export_pair(ExportFormat::json, num, den, "dir \"x\"/teste.n1", "teste.d1");
+    WidePolynomial num = polynomial({1, 1}, 0.5), den = polynomial({0, 0, 2, 1});
+    std::string text = export_pair(ExportFormat::json, {num}, {den, 8.0}, "dir \"x\"/teste.n1", "teste.d1");
     Json doc = JsonReader(text).document();
     EXPECT_EQ(doc["numerador"]["arquivo"].string(), "dir \"x\"/teste.n1");
     EXPECT_EQ(doc["numerador"]["grau"].number(), 1);
@@ -194,17 +155,27 @@ TEST(Export, JsonReadsBackWithAscendingCoefficients) {
     ASSERT_EQ(c.size(), 4u);
     EXPECT_EQ(c[2].number(), 2);
     EXPECT_EQ(c[3].number(), 1);
+    EXPECT_EQ(doc["denominador"]["escala"].number(), 8.0);
 }
 
 TEST(Export, PythonAndMatlabUseDescendingPowersWithTheGainInTheNumerator) {
-    ResultPolynomial num = polynomial({3, 1}, 2.0), den = polynomial({0.1, 0, 2, 1}, 4.0);
-    std::string py = export_pair(ExportFormat::python, num, den, "f.n1", "f.d1");
+    WidePolynomial num = polynomial({3, 1}, 2.0), den = polynomial({0.1, 0, 2, 1}, 4.0);
+    std::string py = export_pair(ExportFormat::python, {num}, {den}, "f.n1", "f.d1");
     EXPECT_NE(py.find("# Quorvat MNA: H(s) = b(s)/a(s), de f.n1 e f.d1\n"), std::string::npos);
     EXPECT_NE(py.find("\nb = [0.5, 1.5]\n"), std::string::npos) << py;
     EXPECT_NE(py.find("\na = [1, 2, 0, 0.10000000000000001]\n"), std::string::npos) << py;
-    std::string m = export_pair(ExportFormat::matlab, num, den, "f.n1", "f.d1");
+    std::string m = export_pair(ExportFormat::matlab, {num}, {den}, "f.n1", "f.d1");
     EXPECT_NE(m.find("\nnum = [0.5 1.5];\n"), std::string::npos) << m;
     EXPECT_NE(m.find("\nden = [1 2 0 0.10000000000000001];\n"), std::string::npos) << m;
+    // In s/W: exported in s when that fits, else in s/W, said plainly.
+    std::string scaled = export_pair(ExportFormat::matlab, {polynomial({1}), 1000.0}, {polynomial({1, 1}), 1000.0}, "f.n1", "f.d1");
+    EXPECT_NE(scaled.find("Escala desfeita"), std::string::npos) << scaled;
+    EXPECT_NE(scaled.find("\nnum = [1000];\nden = [1 1000];\n"), std::string::npos) << scaled;
+    std::vector<double> high(41, 0.0);
+    high[0] = high[40] = 1.0;
+    std::string kept = export_pair(ExportFormat::python, {polynomial({1}), 1e10}, {polynomial(high), 1e10}, "f.n1", "f.d1");
+    EXPECT_NE(kept.find("potências de x = s/W"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("\na = [1, 0,"), std::string::npos) << kept;
     ExportFormat format;
     EXPECT_TRUE(parse_export_format("matlab", format));
     EXPECT_FALSE(parse_export_format("csv", format));

@@ -107,6 +107,13 @@ private slots:
             "* No comando de adicionar selecione o numerador, que deve ter sufixo \".nxx\". ",
             "* É assumido que o denominador tem o mesmo nome com sufixo \".dxx\". ",
         }));
+        // Ctrl+Z in the fresh list takes back nothing: the instructions are not an edit.
+        const Lines fresh = memo_lines();
+        QTest::keyClick(form4->Memo1, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(memo_lines(), fresh);
+        QTest::keyClicks(form4->Memo1, "x");
+        QTest::keyClick(form4->Memo1, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(memo_lines(), fresh);
     }
 
     void adicionar() {

@@ -137,13 +137,14 @@ void TestMainWindow::startup_menu() {
     QCOMPARE(form1.Arquivo1->title(), QStringLiteral("&Arquivo"));
     QCOMPARE(form1.Opes1->title(), QStringLiteral("&Opções"));
     QCOMPARE(form1.Arquivo1->actions(), (QList<QAction*>{form1.Abrir1, form1.Sair1}));
-    QCOMPARE(form1.Opes1->actions(), (QList<QAction*>{form1.Anlise1, form1.Grfico1}));
+    QCOMPARE(form1.Opes1->actions(), (QList<QAction*>{form1.Anlise1, form1.Grfico1, form1.Frmulas1}));
 
     struct Item { QAction* action; const char* name; const char* text; bool enabled; };
     Item items[] = {{form1.Abrir1, "Abrir1", "&Abrir", true},
                     {form1.Sair1, "Sair1", "&Sair", true},
                     {form1.Anlise1, "Anlise1", "&Variáveis", false},
                     {form1.Grfico1, "Grfico1", "&Gráficos", true},
+                    {form1.Frmulas1, "Frmulas1", "&Fórmulas", false},
                     {form1.Sobre1, "Sobre1", "&Sobre", true}};
     for (const Item& item : items) {
         QCOMPARE(item.action->objectName(), QString::fromLatin1(item.name));
@@ -153,9 +154,9 @@ void TestMainWindow::startup_menu() {
 
     OpenDialog& dialog = form1.OpenDialog1();
     QCOMPARE(dialog.file_name, std::string("teste.net"));
-    QCOMPARE(dialog.filter, std::string("netlists (*.net)|*.net"));
     QCOMPARE(dialog.default_extension, std::string("net"));
-    QCOMPARE(to_qt_filter(dialog.filter), std::string("netlists (*.net)"));
+    QCOMPARE(to_qt_filter(dialog.filter), std::string("netlists e decks SPICE (*.net *.cir *.sp *.spice *.ckt);;"
+                                                      "netlists (*.net);;decks SPICE (*.cir *.sp *.spice *.ckt)"));
 
     // "Gráficos" and "Sobre" work before any analysis.
     form1.Grfico1->trigger();

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <QDir>
 #include <QtTest>
 
 #include "plot/quorvat4.h"
@@ -83,6 +84,24 @@ void TestWindowsCLocale::open_dialog_columns_read_in_full() {
     }
     QVERIFY(model->index(0, 3, view->rootIndex()).data().toString().contains(QLatin1Char('/')));  // a Brazilian date
     QVERIFY(view->viewport()->width() >= total);
+    QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Tipo"));
+
+    // A folder's kind in Portuguese; after a visit to "/", the folder typed back has its
+    // columns fitted again, although it is not read again.
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    QTRY_COMPARE(model->rowCount(view->rootIndex()), 2);
+    QStringList kinds;
+    for (int row = 0; row < 2; ++row) kinds << model->index(row, 2, view->rootIndex()).data().toString();
+    QVERIFY2(kinds.contains(QStringLiteral("Pasta")), qPrintable(kinds.join(QLatin1Char('|'))));
+    dialog.setDirectory(QStringLiteral("/"));
+    QTRY_VERIFY(model->rowCount(view->rootIndex()) > 2);
+    QTest::qWait(50);
+    dialog.setDirectory(folder.path());
+    QTRY_COMPARE(model->rowCount(view->rootIndex()), 2);
+    for (int row = 0; row < 2; ++row) {
+        const QString shown = model->index(row, 2, view->rootIndex()).data().toString();
+        QTRY_VERIFY2(view->header()->sectionSize(2) > metrics.horizontalAdvance(shown), qPrintable(shown));
+    }
 }
 
 void TestWindowsCLocale::menus_and_buttons_answer_the_keyboard() {
@@ -93,7 +112,8 @@ void TestWindowsCLocale::menus_and_buttons_answer_the_keyboard() {
         {form1.Opes1->title(), Qt::Key_O}, {form1.Anlise1->text(), Qt::Key_V}, {form1.Grfico1->text(), Qt::Key_G},
         {form1.Sobre1->text(), Qt::Key_S}, {shell.form2().Button1->text(), Qt::Key_A},
         {shell.form3().Button1->text(), Qt::Key_L}, {shell.form4().Button1->text(), Qt::Key_A},
-        {shell.form4().Button2->text(), Qt::Key_P}, {shell.form6().Button1->text(), Qt::Key_F}};
+        {shell.form4().Button2->text(), Qt::Key_P}, {shell.form6().Button1->text(), Qt::Key_F},
+        {form1.Frmulas1->text(), Qt::Key_F}, {shell.form4().Button3->text(), Qt::Key_T}};
     for (const auto& expected : mnemonics)
         QVERIFY2(QKeySequence::mnemonic(expected.text) == QKeySequence(Qt::ALT | expected.letter), qPrintable(expected.text));
 

@@ -55,7 +55,7 @@ TEST(SpiceDialect, ConstructsReadWithTheirMeaning) {
         {"POLY(1) is one gain; its constant plays no part",
          "t\nV1 a 0 AC 1\nVs a b 0\nR1 b 0 1\nE1 c 0 POLY(1) a 0 0.5 2\nR2 c 0 1\nF1 d 0 POLY(1) Vs 0 3\nR3 d 0 1\n",
          "V1 a 0 1 IMPULSO\nR1 b 0 1\nE1 c 0 a 0 2\nR2 c 0 1\nF1 d 0 a b 3\nR3 d 0 1\n",
-         "termo constante de POLY(1) ignorado"},
+         "termo constante do POLY ignorado: não muda as funções de rede"},
         {".func, an empty .param and the resistor code",
          "t\n.func par(x, y) {x*y/(x+y)}\n.param\n.param r = 4K7\nR1 a 0 {par(r, r)}\nR2 a 0 27R56\nC1 a 0 2n2\n",
          "R1 a 0 2350\nR2 a 0 27.56\nC1 a 0 2.2e-09\n", ".param sem definições, ignorado"},
@@ -89,7 +89,7 @@ TEST(SpiceDialect, RefusalsNameTheLineAndTheInstance) {
         {"t\nR1 a 0 1\n.else\n", "linha 3: .else (.else sem .if)"},
         {"t\n.subckt s a params: k=1\n.if (k > 0)\nR1 a 0 1\n.endif\n.ends\nX1 n s\n",
          "linha 3: .if (k > 0) (condição com parâmetro do subcircuito (k): só parâmetros globais são lidos em .if)"},
-        {"t\nE1 a 0 POLY(1) b 0 0 1 0.5\n", "linha 2: E1 a 0 POLY(1) b 0 0 1 0.5 (POLY(1) com termo de grau 2: fonte não linear)"},
+        {"t\nE1 a 0 POLY(1) b 0 0 1 0.5\n", "linha 2: E1 a 0 POLY(1) b 0 0 1 0.5 (POLY não linear: termo de grau 2 ou mais não nulo)"},
         {"t\nV1 a 0 AC 1\nV2 b 0 AC 1 45\nR1 a b 1\n",
          "linha 3: V2 b 0 AC 1 45 (fase AC diferente da das outras fontes AC: funções de rede de coeficientes reais não "
          "a representam; analise uma fonte de cada vez)"},
@@ -112,7 +112,7 @@ TEST(SpiceDialect, RefusalsNameTheLineAndTheInstance) {
          "linha 2: R1 a 0 r = 'V(a) < 1 ? 1k : 2k' (valor inválido 'V(a) < 1 ? 1k : 2k': valor que depende de v(...): "
          "elemento não linear)"},
         {"t\n.func f(x) {f(x)+1}\nR1 a 0 {f(1)}\n",
-         "linha 3: R1 a 0 {f(1)} (valor inválido {f(1)}: expressão aninhada demais)"},
+         "linha 3: R1 a 0 {f(1)} (valor inválido {f(1)}: expressão aninhada demais (mais de 1000 níveis, contando os parâmetros a que se refere))"},
         {"t\nr1 1 0 ac 1k dc 2k\n",
          "linha 2: r1 1 0 ac 1k dc 2k (sintaxe do gnucap, valores por análise (ac ...): escreva o elemento em SPICE)"},
     };

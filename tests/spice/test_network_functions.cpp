@@ -63,6 +63,14 @@ const std::vector<DeckCase>& cases() {
          nullptr, 10.0, {{"a", [](cplx s) { return ladder(s, false); }}, {"out", [](cplx s) { return ladder(s, true); }}}},
         {"transformer", "trafo\nV1 in 0 AC 1\nR1 in p 1\nL1 p 0 1\nL2 s 0 4\nK1 L1 L2 0.9\nRL s 0 10\n", nullptr, 1.0,
          {{"s", transformer_load}}},
+        {"linear POLY sources: E in series, G in parallel, F sensing an ammeter",
+         "poly\nV1 in 0 AC 1\nR1 in a 1k\nR2 a 0 1k\nE1 o1 0 POLY(2) (in,0) (a,0) 0 2 3\nR3 o1 0 1k\n"
+         "G1 0 o2 POLY(2) in 0 a 0 0 1m 2m 0 0 0\nR4 o2 0 1k\nVs in x 0\nR5 x 0 1k\nF1 0 o3 POLY(1) Vs 0 5\n"
+         "R6 o3 0 100\n",
+         nullptr, 1.0,
+         {{"o1", [](cplx) { return cplx(3.5); }},
+          {"o2", [](cplx) { return cplx(2.0); }},
+          {"o3", [](cplx) { return cplx(0.5); }}}},
         {"F and H through one 0 V ammeter",
          "ammeter\nV1 in 0 AC 1\nR1 in m 1k\nVam m 0 0\nF1 0 o1 Vam 10\nR2 o1 0 200\nH1 o2 0 Vam 500\n", nullptr,
          1.0,

@@ -12,16 +12,16 @@ using testing::import_text;
 TEST(SpiceRefusals, EveryRefusedLineIsListed) {
     ImportResult r = import_text(
         "refusals\n"
-        "D1 a 0 dmod\n"
-        "Q1 c b e qmod\n"
-        "M1 d g s s nmos\n"
-        "J1 d g s jmod\n"
+        "Z1 a 0 b zmod\n"
+        "U1 a b 0 umod\n"
+        "Y1 a 0 b 0 ymod\n"
+        "O1 a 0 b 0 omod\n"
         "B1 a 0 V={v(b)*2}\n"
         "S1 a b c d smod\n"
         "W1 a b vc wmod\n"
         "T1 a 0 b 0 Z0=50 TD=1n\n"
         "A1 a b amod\n"
-        "E1 a 0 POLY(2) b 0 c 0 0 1 1\n"
+        "E1 a 0 POLY(1) b 0 0 1 2\n"
         "G1 a 0 VALUE={v(b)}\n"
         "E2 a 0 TABLE {v(b)} = (0,0) (1,1)\n"
         "X1 a b nada\n"
@@ -31,20 +31,21 @@ TEST(SpiceRefusals, EveryRefusedLineIsListed) {
         "V1 a 0 SIN(0 1 1k)\n"
         "R2 a 0 0\n"
         "K1 R1 L9 0.5\n"
-        "R1 b 0 1\n");
+        "R1 b 0 1\n"
+        "E9 c 0 POLY(1) b 0 1 2\n");
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.netlist.empty());
     std::vector<std::string> expected = {
-        "linha 2: D1 a 0 dmod (fora do subconjunto linear: diodo)",
-        "linha 3: Q1 c b e qmod (fora do subconjunto linear: transistor bipolar)",
-        "linha 4: M1 d g s s nmos (fora do subconjunto linear: transistor MOS)",
-        "linha 5: J1 d g s jmod (fora do subconjunto linear: transistor JFET)",
+        "linha 2: Z1 a 0 b zmod (fora do subconjunto linear: transistor MESFET)",
+        "linha 3: U1 a b 0 umod (fora do subconjunto linear: linha de transmissão)",
+        "linha 4: Y1 a 0 b 0 ymod (fora do subconjunto linear: linha de transmissão)",
+        "linha 5: O1 a 0 b 0 omod (fora do subconjunto linear: linha de transmissão)",
         "linha 6: B1 a 0 V={v(b)*2} (fora do subconjunto linear: fonte comportamental)",
         "linha 7: S1 a b c d smod (fora do subconjunto linear: chave)",
         "linha 8: W1 a b vc wmod (fora do subconjunto linear: chave)",
         "linha 9: T1 a 0 b 0 Z0=50 TD=1n (fora do subconjunto linear: linha de transmissão)",
         "linha 10: A1 a b amod (fora do subconjunto linear: modelo de código)",
-        "linha 11: E1 a 0 POLY(2) b 0 c 0 0 1 1 (POLY(2): só POLY(1), de um controle, é linear)",
+        "linha 11: E1 a 0 POLY(1) b 0 0 1 2 (POLY não linear: termo de grau 2 ou mais não nulo)",
         "linha 12: G1 a 0 VALUE={v(b)} (fonte controlada não linear (POLY, VALUE, TABLE))",
         "linha 13: E2 a 0 TABLE {v(b)} = (0,0) (1,1) (fonte controlada não linear (POLY, VALUE, TABLE))",
         "linha 14: X1 a b nada (subcircuito nada não definido)",
@@ -54,6 +55,8 @@ TEST(SpiceRefusals, EveryRefusedLineIsListed) {
         "linha 19: R2 a 0 0 (resistência nula)",
         "linha 20: K1 R1 L9 0.5 (indutor não encontrado)",
         "linha 21: R1 b 0 1 (nome R1 repetido)",
+        "linha 22: E9 c 0 POLY(1) b 0 1 2 (POLY com termo constante num deck sem AC: só nas funções de rede ou num "
+        "circuito de pequenos sinais ele é descartado)",
     };
     EXPECT_EQ(r.refusals, expected);
 
@@ -68,8 +71,10 @@ TEST(SpiceRefusals, LimitsOfTheAnalysisOnlyWarn) {
         deck += "R" + std::to_string(i) + " n" + std::to_string(i) + " n" + std::to_string(i + 1) + " 1\n";
     ImportResult r = import_text(deck);
     ASSERT_TRUE(r.ok);
-    std::vector<std::string> expected = {"o netlist tem 31 nós; a análise aceita até 25",
-                                         "o netlist tem 32 variáveis; a análise aceita até 25"};
+    const std::string hint = ". Para circuitos maiores, use o cálculo exato (opção --exato, ou \"Cálculo exato\" nas opções)";
+    std::vector<std::string> expected = {
+        "o netlist tem 31 nós; a eliminação em ponto flutuante aceita até 25" + hint,
+        "o netlist tem 32 variáveis; a eliminação em ponto flutuante aceita até 25" + hint};
     EXPECT_EQ(r.warnings, expected);
     EXPECT_NE(r.netlist.find("* Aviso: o netlist tem 31 nós"), std::string::npos);
     testing::Analysis analysis(r.netlist);

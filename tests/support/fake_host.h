@@ -18,6 +18,8 @@ public:
     std::string zero_text = "1e-12";
     std::set<int> selection;      // selected variables, 1-based
     bool cancel_pause = false;    // answer the pause as a closed options window
+    std::vector<int32_t> wanted;  // variables an exact run is restricted to
+    double scale = 1.0;           // frequency scale of an exact run
 
     // What the run did
     std::vector<std::string> lines;
@@ -35,6 +37,8 @@ public:
     bool wait_for_options(const std::vector<std::string>& variable_names,
                           NumericOptions& numbers) override;
     bool selected(int variable) override { return selection.count(variable) != 0; }
+    std::vector<int32_t> variables_to_solve(int32_t) override { return wanted; }
+    double frequency_scale() override { return scale; }
     void set_results_listable(bool enabled) override { results_listable = enabled ? 1 : 0; }
     void enable_variables_menu() override { variables_menu_enabled = true; }
     void propose_plot_file(const std::string& name) override { proposed_plot_file = name; }

@@ -1,10 +1,13 @@
 // quorvat-cli tempo as a process: the RLC step example from the netlist to the formula,
 // the checks, the CSV and the picture.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -111,13 +114,69 @@ TEST(CliTime, RefusesBadUsageAndMissingFiles) {
         {"tempo a.x1", 2, "sem \".n\""},
         {"tempo b.n1", 1, "não encontrado"},
         {"tempo z.n1", 1, "denominador nulo"},
-        {"tempo --csv /nenhuma/pasta/x.csv a.n1", 1, "não foi possível gravar"},
+        {"tempo --csv /nenhuma/pasta/x.csv a.n1", 1, "Erro ao gravar o arquivo /nenhuma/pasta/x.csv: arquivo ou pasta inexistente"},
     };
     for (const Case& c : cases) {
         Outcome o = run_cli(dir, c.arguments);
         EXPECT_EQ(o.status, c.status) << c.arguments << "\n" << o.err;
         EXPECT_NE(o.err.find(c.message), std::string::npos) << c.arguments << "\n" << o.err;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Hostile pairs: a FIFO or a device in a file's place, values beyond the doubles. Each
+// ends (within the 20 s of timeout) with a message or an honest table, never inf or NaN.
+TEST(CliTime, BadInputEndsClearly) {
+    ScratchDir dir;
+    auto pair = [&](const std::string& name, const std::string& num, const std::string& den) {
+        dir.write(name + ".n1", num);
+        dir.write(name + ".d1", den);
+    };
+    pair("lento", "0\n1\n1\n", "1\n3e-306\n1\n1\n");      // 1/(s + 3e-306)
+    pair("normal", "0\n1\n1\n", "1\n1\n1\n1\n");           // 1/(s + 1)
+    pair("largo", "1\n0\n1.7e308\n1\n", "2\n1\n0\n1\n1\n");  // 1.7e308 s/(s^2 + 1): ±1.7e308
+    pair("cresce", "0\n1\n1\n", "1\n-1\n1\n1\n");          // e^t
+    pair("enorme", "0\n1e310\n1\n", "1\n1\n1\n1\n");
+    pair("fifo_net", "0\n1\n1\n", "1\n1\n1\n1\n");
+    dir.write("fifo_num.d1", "1\n1\n1\n1\n");
+    dir.write("fifo_den.n1", "0\n1\n1\n");
+    for (const char* fifo : {"fifo_num.n1", "fifo_den.d1", "fifo_net.net"}) ASSERT_EQ(mkfifo(dir.file(fifo).c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.n1"));
+    dir.write("zero.d1", "1\n1\n1\n1\n");
+    struct Case {
+        std::string arguments;
+        int status;
+        const char* expected;  // in standard output and error together
+    } cases[] = {
+        {"fifo_num.n1", 1, "fifo_num.n1 não é um arquivo comum"},
+        {"fifo_den.n1", 1, "fifo_den.d1 não é um arquivo comum"},
+        {"zero.n1", 1, "zero.n1 não é um arquivo comum"},
+        {"--png f.png fifo_net.n1", 0, "Intervalo: t de 0 a 5 s"},
+        {"--csv lento.csv --verificar --png lento.png lento.n1", 0, "Intervalo: t de 0 a 2e+306 s"},
+        {"--tmax 1e306 --verificar --csv normal.csv normal.n1", 0, "Valor final"},
+        {"--png largo.png largo.n1", 1, "amplitude acima de 1e300, grande demais para a figura"},
+        {"--tmax 1000 --csv cresce.csv cresce.n1", 1, "passa do maior número de ponto flutuante"},
+        {"--csv enorme.csv enorme.n1", 1, "enorme.n1"},
+        {"--tmin 1e20 --tmax 1.0000000000000001e20 --png curto.png normal.n1", 1, "curto demais"},
+    };
+    for (const Case& c : cases) {
+        // A harmless first command, then the real one under a timeout: a hang fails the case.
+        Outcome o = run_cli(dir, "--help >/dev/null; timeout 20 " + shell_quoted(QUORVAT_CLI) + " tempo " + c.arguments);
+        EXPECT_EQ(o.status, c.status) << c.arguments << "\n" << o.out << o.err;
+        EXPECT_NE((o.out + o.err).find(c.expected), std::string::npos) << c.arguments << "\n" << o.out << o.err;
+        for (const char* bad : {"inf", "nan"}) EXPECT_EQ(o.out.find(bad), std::string::npos) << c.arguments;
+    }
+    for (const char* table : {"lento.csv", "normal.csv"}) {
+        std::string text = read_file(dir.file(table));
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 502) << table;
+        EXPECT_EQ(text.find("inf"), std::string::npos) << table;
+        EXPECT_EQ(text.find("nan"), std::string::npos) << table;
+    }
+    for (const char* absent : {"largo.png", "cresce.csv", "enorme.csv", "curto.png"})
+        EXPECT_FALSE(std::filesystem::exists(dir.file(absent))) << absent;
 }
 
 }  // namespace
