@@ -60,9 +60,9 @@ TEST(SpiceDialect, ConstructsReadWithTheirMeaning) {
          "t\n.func par(x, y) {x*y/(x+y)}\n.param\n.param r = 4K7\nR1 a 0 {par(r, r)}\nR2 a 0 27R56\nC1 a 0 2n2\n",
          "R1 a 0 2350\nR2 a 0 27.56\nC1 a 0 2.2e-09\n", ".param sem definições, ignorado"},
         {"m= on instances: parallel copies of what scales with them",
-         "t\n.param k=4\n.subckt inner a b\nC1 a b 1 m=2\nR1 a b 12\nE1 a b a b 5\n.ends\n"
+         "t\n.param k=4\n.subckt inner a b\nC1 a b 1 m=2\nR1 a b 12\nE1 a b a b 5\nG1 a b POLY(1) a b 0 7\n.ends\n"
          ".subckt outer a b\nX2 a b inner m='k-2'\n.ends\nX1 p 0 outer m=3\n",
-         "C1.X1.X2 p 0 12\nR1.X1.X2 p 0 2\nE1.X1.X2 p 0 p 0 5\n", ""},
+         "C1.X1.X2 p 0 12\nR1.X1.X2 p 0 2\nE1.X1.X2 p 0 p 0 5\nG1.X1.X2 p 0 p 0 42\n", ""},
         {"nodes in parentheses", "t\n.subckt half (a b)\nR1 (a b) 1\n.ends\nV1 (1 0) AC 1\nX1 (1 0) half\n",
          "V1 1 0 1 IMPULSO\nR1.X1 1 0 1\n", ""},
         {"a 0 V ammeter adds no note about sources", "t\nV1 a 0 AC 1\nVam a b 0\nR1 b 0 1\n",
