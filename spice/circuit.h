@@ -27,13 +27,27 @@ struct FlatElement {
     std::vector<std::string> refs;   // F, H: key of the sensed V source; K: the two inductors
     bool impulse = false;            // V, I: impulse rather than step
     bool ammeter = false;            // V: 0 V, written with no AC and no transient function
-    bool has_ac = false;             // V, I: an AC value was given
-    double ac = 0.0;                 // V, I: the AC value, signed by its phase
     std::vector<double> gains;       // POLY: the gain of each controlling pair or current
     double offset = 0.0;             // POLY: its constant term
     std::string model;               // D Q M J: the model named on the line
     std::string fallback;            // the prefix of a replacement name, when not the kind
     Origin origin;
+
+    double ac_value = 0.0;           // R: resistance of the AC analysis (ac=)
+    bool has_ac_value = false;
+    // V, I as written; the writer settles value and impulse once it knows the whole deck.
+    struct Source {
+        double dc = 0.0;             // DC value, or the bare value
+        bool has_dc = false;
+        double ac = 0.0;             // AC magnitude
+        double phase = 0.0;          // AC phase, degrees
+        bool has_ac = false;
+        std::string function;        // transient function (pulse, sin, ...), lower case
+        double change = 0.0;         // its step from the initial to the final level
+        bool has_change = false;     // false for SIN and the modulated forms
+        double z0 = 0.0;             // V of an RF port: the resistance in series
+        bool port = false;
+    } source;
 };
 
 /// The operating point of one device as the header shows it.
@@ -59,8 +73,7 @@ struct ElementScope {
     std::function<std::string(const std::string&)> node;     // node word: node key
     std::function<std::string(const std::string&)> element;  // element name: element key
     const ParamScope* params = nullptr;
-    SourceMode sources = SourceMode::as_written;
-    const std::set<std::string>* models = nullptr;  // the deck's model names, lower case
+    const Deck* deck = nullptr;  // models, temperature
 };
 
 /// Reads one element line other than X into element (kind, nodes, value, refs). False,

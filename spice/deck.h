@@ -30,12 +30,31 @@ struct Subcircuit {
     std::vector<Statement> body;
 };
 
+/// A .model card: its type word in lower case ("r", "res", "d", ...) and parameters.
+struct Model {
+    std::string type;
+    Assignments params;
+    Origin origin;
+};
+
+/// A .func definition: name(parameters) body.
+struct FunctionDefinition {
+    std::string name;
+    std::vector<std::string> parameters;
+    std::string body;
+};
+
 struct Deck {
     std::string title;
     std::vector<Statement> top;
     Assignments params;
     std::map<std::string, Subcircuit> subcircuits;  // by lower-case name
-    std::set<std::string> models;                   // .model names, lower case, wherever defined
+    std::map<std::string, Model> models;            // by lower-case name
+    std::vector<FunctionDefinition> functions;
+    std::set<std::string> globals;                  // .global node names, lower case
+    bool ac_analysis = false;                       // a .ac line: the deck asks for an AC analysis
+    std::string temperature;                        // .temp or .options temp=, "" for 27 °C
+    std::string nominal_temperature;                // .options tnom=, "" for 27 °C
 };
 
 /// Whether the deck's first word names a device that needs an operating point: D, Q, M, J.

@@ -62,13 +62,7 @@ void linearise_devices(const DeckSource& source, FlatCircuit& circuit, const Imp
     std::vector<std::size_t> devices;
     for (std::size_t i = 0; i < circuit.elements.size(); ++i)
         if (is_device(circuit.elements[i].kind)) devices.push_back(i);
-    if (devices.empty()) {
-        for (const FlatElement& element : circuit.elements)
-            if (element.offset != 0.0)
-                diagnostics.refuse(element.origin, "POLY com termo constante: só num circuito de pequenos sinais, "
-                                                   "com dispositivos, ele é descartado");
-        return;
-    }
+    if (devices.empty()) return;
     if (diagnostics.refused()) return;  // no point solving a deck that is refused anyway
     if (!options.operating_point) {
         for (std::size_t i : devices)
@@ -112,12 +106,8 @@ void linearise_devices(const DeckSource& source, FlatCircuit& circuit, const Imp
     for (std::size_t i = 0; i < circuit.elements.size(); ++i) {
         FlatElement& element = circuit.elements[i];
         if (!is_device(element.kind)) {
-            if (element.kind == 'V' || element.kind == 'I') {
-                element.value = element.has_ac ? element.ac : 0.0;
-                element.ammeter = element.kind == 'V' && !element.has_ac;
-            }
-            if (element.offset != 0.0)
-                diagnostics.note(element.origin, "termo constante do POLY descartado no circuito de pequenos sinais");
+            // Sources keep only their AC values, POLY sources lose their constants: the
+            // writer settles both (small_signal).
             elements.push_back(std::move(element));
             continue;
         }

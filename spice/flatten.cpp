@@ -30,7 +30,33 @@ struct Scope {
     std::map<std::string, std::string> pins;  // pin key: node key outside
     const ParamScope* params = nullptr;
     std::vector<std::string> open;             // subcircuits being expanded, outermost first
+    double copies = 1.0;                       // m= of the instances around: parallel copies
 };
+
+// m= on an X line puts that many copies of the instance in parallel: the elements that
+// scale with copies (R, L divided; C, F, G, I multiplied) take it, the others keep
+// their values, as the reference simulator does.
+void multiply(FlatElement& element, double copies) {
+    switch (element.kind) {
+        case 'R':
+        case 'L':
+            element.value /= copies;
+            element.ac_value /= copies;
+            break;
+        case 'C':
+        case 'F':
+        case 'G':
+            element.value *= copies;
+            for (double& gain : element.gains) gain *= copies;
+            break;
+        case 'I':
+            element.source.dc *= copies;
+            element.source.ac *= copies;
+            element.source.change *= copies;
+            break;
+        default: break;
+    }
+}
 
 class Flattener {
 public:
@@ -48,6 +74,10 @@ private:
         std::string key = lower(word);
         if (is_ground(key)) return "0";
         if (auto pin = scope.pins.find(key); pin != scope.pins.end()) return pin->second;
+        if (deck_.globals.count(key)) {  // one node of the whole circuit, whatever the instance
+            circuit_.node_names.emplace(key, word);
+            return key;
+        }
         std::string full = scope.path.empty() ? word : scope.path + "." + word;
         key = lower(full);
         if (circuit_.node_names.emplace(key, full).second) bytes_ += 2 * full.size();
@@ -128,9 +158,10 @@ private:
             lines.node = [&](const std::string& word) { return node(word, scope); };
             lines.element = [&](const std::string& word) { return lower(full_name(word, scope)); };
             lines.params = scope.params;
-            lines.sources = options_.sources;
-            lines.models = &deck_.models;
-            if (parse_element(statement, lines, element, diagnostics_)) add(std::move(element));
+            lines.deck = &deck_;
+            if (!parse_element(statement, lines, element, diagnostics_)) continue;
+            if (scope.copies != 1.0) multiply(element, scope.copies);
+            add(std::move(element));
         }
     }
 
@@ -193,11 +224,17 @@ private:
 
         ParamScope params(deck_params());
         for (const auto& [name, expression] : sub->defaults) params.define(name, expression);
+        double copies = 1.0;
         for (const auto& [name, expression] : assignments(words, end)) {
             double value;
             std::string error;
             if (!evaluate(expression, scope.params, value, error))
                 return diagnostics_.refuse(statement.origin, "parâmetro " + name + ": " + error);
+            if (name == "m") {
+                if (!(value > 0.0)) return diagnostics_.refuse(statement.origin, "m deve ser positivo");
+                copies = value;
+                continue;
+            }
             params.define_value(name, value);
         }
         for (const auto& [name, expression] : sub->params) params.define(name, expression);
@@ -208,6 +245,7 @@ private:
         inner.params = &params;
         inner.open = scope.open;
         inner.open.push_back(sub_key);
+        inner.copies = scope.copies * copies;
         expand(sub->body, inner);
     }
 
@@ -216,6 +254,8 @@ private:
         if (!global_) {
             global_ = std::make_unique<ParamScope>();
             for (const auto& [name, expression] : deck_.params) global_->define(name, expression);
+            for (const FunctionDefinition& f : deck_.functions)
+                global_->define_function(f.name, {f.parameters, f.body});
         }
         return global_.get();
     }

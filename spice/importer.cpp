@@ -37,6 +37,7 @@ ImportResult import_deck(std::string_view text, const std::string& path, const I
     parse_deck(source, deck, diagnostics);
     FlatCircuit circuit;
     flatten(deck, options, circuit, diagnostics);
+    if (circuit.elements.empty() && !diagnostics.refused()) diagnostics.refuse("o deck não tem elementos");
     linearise_devices(source, circuit, options, diagnostics);
     ImportResult result;
     // Written even after a refusal, so that the references of F, H and K are checked

@@ -1,6 +1,7 @@
 // From the flat circuit to the text of our netlist: the sensing branches of F and H,
 // names that our reader carries, the source types and the header.
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -61,6 +62,14 @@ private:
     std::map<std::string, int> counters_;
 };
 
+// "A, B, C" for a note, the first ten names and how many more.
+std::string name_list(const std::vector<std::string>& names) {
+    std::string list;
+    for (std::size_t i = 0; i < names.size() && i < 10; ++i) list += (i ? ", " : "") + to_utf8(names[i]);
+    if (names.size() > 10) list += " e mais " + std::to_string(names.size() - 10);
+    return list;
+}
+
 int extra_currents(char kind) {
     switch (kind) {
         case 'V':
@@ -81,6 +90,10 @@ public:
     std::string write(const std::string& deck_name, std::vector<std::string>& warnings, PointTable* point);
 
 private:
+    void settle_sources();
+    void settle_source(FlatElement& element, bool network);
+    void settle_phases();
+    void add_ports();
     bool resolve_references();
     void route_sensed_currents();
     void choose_names();
@@ -103,9 +116,143 @@ private:
     std::vector<std::string> replacements_;                      // header lines
     std::vector<std::string> internal_lines_;                    // header lines
     std::set<std::string> named_nodes_;
+    std::vector<std::string> zeroed_;        // sources without AC in an AC deck
+    std::vector<std::string> dropped_ics_;   // initial conditions left out of network functions
     Names node_names_{{"0"}};
+    bool network_ = false;  // the results are network functions
     Names element_names_;
 };
+
+// What each source becomes. In an AC deck (a source with AC, or --fontes impulso) the
+// results are network functions: the AC values drive them, and DC values, transient
+// functions and initial conditions play no part, as in SPICE's AC analysis. In a deck
+// without AC the DC values and the steps of the transient functions drive step responses.
+void Writer::settle_sources() {
+    bool network = options_.sources == SourceMode::impulse;
+    for (const FlatElement& element : elements_)
+        network = network || (options_.sources == SourceMode::as_written && (element.kind == 'V' || element.kind == 'I') &&
+                              element.source.has_ac);
+    network_ = network;
+    for (FlatElement& element : elements_) {
+        if (element.kind == 'V' || element.kind == 'I') settle_source(element, network);
+        if (element.kind == 'R' && element.has_ac_value) {
+            diagnostics_.note(element.origin, "resistência AC " + significant(element.ac_value, 9) +
+                                                  (network ? " usada; a DC é " + significant(element.value, 9)
+                                                           : " ignorada: sem fonte AC, vale a DC"));
+            if (network) element.value = element.ac_value;
+        }
+        if (element.offset != 0.0) {
+            // A constant output, like a DC value: no part in network functions nor around
+            // an operating point; a step deck has nothing to stand for it.
+            if (network || circuit_.small_signal)
+                diagnostics_.note(element.origin, circuit_.small_signal
+                                                      ? "termo constante do POLY descartado no circuito de pequenos sinais"
+                                                      : "termo constante do POLY ignorado: não muda as funções de rede");
+            else
+                diagnostics_.refuse(element.origin, "POLY com termo constante num deck sem AC: só nas funções de rede "
+                                                    "ou num circuito de pequenos sinais ele é descartado");
+        }
+        if ((element.kind == 'C' || element.kind == 'L') && element.has_second && network) {
+            element.has_second = false;
+            dropped_ics_.push_back(element.full_name);
+        }
+    }
+    if (network) settle_phases();
+    if (!zeroed_.empty())
+        diagnostics_.note("fontes sem AC valem 0 nas funções de rede, como na análise AC: " + name_list(zeroed_));
+    if (!dropped_ics_.empty())
+        diagnostics_.note("condições iniciais deixadas fora das funções de rede, como na análise AC: " +
+                          name_list(dropped_ics_));
+}
+
+void Writer::settle_source(FlatElement& element, bool network) {
+    FlatElement::Source& source = element.source;
+    element.ammeter = element.kind == 'V' && !source.has_ac && source.function.empty() && source.dc == 0.0;
+    if (circuit_.small_signal && !source.has_ac) {
+        // Around the operating point the DC values and transient functions are spent:
+        // only the AC values drive the small-signal circuit.
+        element.value = 0.0;
+        element.ammeter = element.kind == 'V';
+        element.impulse = options_.sources == SourceMode::impulse || network;
+        return;
+    }
+    if (options_.sources == SourceMode::as_written && network) {
+        element.impulse = true;
+        element.value = source.has_ac ? source.ac : 0.0;
+        if (!source.has_ac && (source.dc != 0.0 || !source.function.empty())) zeroed_.push_back(element.full_name);
+        if (source.has_ac && !source.function.empty())
+            diagnostics_.note(element.origin, "função " + source.function + " ignorada: a fonte tem AC");
+        return;
+    }
+    element.impulse = options_.sources == SourceMode::impulse;
+    if (source.has_ac) {
+        element.value = source.ac;
+        if (!source.function.empty())
+            diagnostics_.note(element.origin, "função " + source.function + " ignorada: a fonte tem AC");
+    } else if (!source.function.empty() && source.has_change) {
+        element.value = source.change;
+        diagnostics_.note(element.origin, "função " + source.function + " trocada por " +
+                                              (element.impulse ? "impulso" : "degrau") +
+                                              " da variação entre o valor inicial e o final");
+    } else if (!source.function.empty() && source.has_dc) {
+        element.value = source.dc;
+        diagnostics_.note(element.origin, "função " + source.function + " ignorada: vale o valor DC");
+    } else if (!source.function.empty()) {
+        diagnostics_.refuse(element.origin, "função " + source.function +
+                                                " não tem degrau equivalente e a fonte não tem valor AC nem DC");
+    } else {
+        element.value = source.dc;
+    }
+}
+
+// Network functions have real coefficients: every AC source must share one phase, up to
+// a sign. A phase common to all only turns every response, and is left out with a note.
+void Writer::settle_phases() {
+    bool first = true;
+    double common = 0.0;
+    for (FlatElement& element : elements_) {
+        if ((element.kind != 'V' && element.kind != 'I') || !element.source.has_ac || element.value == 0.0) continue;
+        double phase = std::fmod(element.source.phase, 360.0);
+        if (phase < 0.0) phase += 360.0;
+        if (first) {
+            common = std::fmod(phase, 180.0);
+            first = false;
+        }
+        double turn = std::fmod(phase - common + 360.0, 360.0);
+        if (std::fabs(turn) < 1e-9 || std::fabs(turn - 360.0) < 1e-9) continue;
+        if (std::fabs(turn - 180.0) < 1e-9) {
+            element.value = -element.value;
+            diagnostics_.note(element.origin, "fase 180 graus além da das outras fontes: valor AC com o sinal trocado");
+            continue;
+        }
+        diagnostics_.refuse(element.origin, "fase AC diferente da das outras fontes AC: funções de rede de coeficientes "
+                                            "reais não a representam; analise uma fonte de cada vez");
+    }
+    if (common != 0.0) {
+        diagnostics_.note("fase " + significant(common, 9) +
+                          " graus comum às fontes AC deixada de fora: cada resposta do deck é a do netlist vezes e^(j·" +
+                          significant(common, 9) + "°)");
+    }
+}
+
+// An RF port (portnum) is its source with the resistance z0 in series: a resistor from
+// the + node to a new node, where the source now begins.
+void Writer::add_ports() {
+    for (std::size_t i = 0; i < elements_.size(); ++i) {
+        if (elements_[i].kind != 'V' || !elements_[i].source.port) continue;
+        FlatElement resistor;
+        resistor.kind = 'R';
+        resistor.value = elements_[i].source.z0;
+        resistor.key = elements_[i].key + "\nz0";
+        resistor.full_name = elements_[i].full_name + ".z0";
+        resistor.candidate = "Rz0_" + elements_[i].candidate;
+        resistor.origin = elements_[i].origin;
+        std::string inner = internal_node("entre " + resistor.candidate + " (z0 da porta) e " + elements_[i].full_name);
+        resistor.nodes = {elements_[i].nodes[0], inner};
+        elements_[i].nodes[0] = inner;
+        elements_.insert(elements_.begin() + static_cast<std::ptrdiff_t>(i) + 1, std::move(resistor));
+    }
+}
 
 bool Writer::resolve_references() {
     bool ok = true;
@@ -263,6 +410,8 @@ std::string Writer::write(const std::string& deck_name, std::vector<std::string>
         if (element.kind != 'K') elements_.push_back(element);
     for (const FlatElement& element : circuit_.elements)
         if (element.kind == 'K') elements_.push_back(element);  // after the inductors it names
+    settle_sources();
+    add_ports();
     for (std::size_t i = 0; i < elements_.size(); ++i) index_[elements_[i].key] = i;
     if (!resolve_references()) return {};
     route_sensed_currents();
@@ -270,15 +419,11 @@ std::string Writer::write(const std::string& deck_name, std::vector<std::string>
 
     std::string body;
     int elements = 0, variables = 0;
-    bool impulses = false, steps = false;
     for (const FlatElement& element : elements_) {
         if (removed_.count(element.key)) continue;
         body += element_line(element) + '\n';
         ++elements;
         variables += extra_currents(element.kind);
-        // Sources that a small-signal circuit zeroes are neither kind.
-        bool zeroed = circuit_.small_signal && element.value == 0.0;
-        if ((element.kind == 'V' || element.kind == 'I') && !zeroed) (element.impulse ? impulses : steps) = true;
     }
     int nodes = static_cast<int>(named_nodes_.size());
     variables += nodes;
@@ -288,12 +433,8 @@ std::string Writer::write(const std::string& deck_name, std::vector<std::string>
     text += "* Importado do deck SPICE " + to_utf8(deck_name) + " por quorvat-cli importar.\n";
     switch (options_.sources) {
         case SourceMode::as_written:
-            text += "* Fontes com AC: impulso do valor AC (funções de rede); só com DC ou valor: degrau.\n";
-            if (impulses && steps) {
-                std::string mixed = "fontes com AC e fontes só com DC: as de DC somam respostas ao degrau às "
-                                    "funções de rede (use --fontes para escolher um tipo)";
-                diagnostics_.note(mixed);
-            }
+            text += network_ ? "* Fontes com AC: impulso do valor AC (funções de rede); as outras valem 0.\n"
+                             : "* Fontes sem AC: degrau do valor DC.\n";
             break;
         case SourceMode::impulse: text += "* Fontes: todas como impulso (--fontes impulso).\n"; break;
         case SourceMode::step: text += "* Fontes: todas como degrau (--fontes degrau).\n"; break;
@@ -303,7 +444,7 @@ std::string Writer::write(const std::string& deck_name, std::vector<std::string>
         for (const std::string& line : replacements_) text += "*   " + line + '\n';
     }
     if (!internal_lines_.empty()) {
-        text += "* Nós criados para as correntes medidas por F e H:\n";
+        text += "* Nós criados (correntes medidas por F e H, portas RF):\n";
         for (const std::string& line : internal_lines_) text += "*   " + line + '\n';
     }
     if (circuit_.small_signal) {

@@ -1,5 +1,6 @@
 #include "spice/values.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -59,7 +60,64 @@ private:
         return true;
     }
 
+    // Conditional, logical and comparison operators, as .if conditions and ternary
+    // values write them; a comparison gives 1 or 0.
     bool expression(double& value) {
+        if (!logical_or(value)) return false;
+        skip();
+        if (peek() != '?') return true;
+        ++pos_;
+        double when_true, when_false;
+        if (!expression(when_true)) return false;
+        if (!take(':')) return fail("falta ':' depois de '?'");
+        if (!expression(when_false)) return false;
+        value = value != 0.0 ? when_true : when_false;
+        return true;
+    }
+
+    bool operator_at(const char* op) {
+        skip();
+        std::size_t n = std::char_traits<char>::length(op);
+        if (text_.substr(pos_, n) != op) return false;
+        pos_ += n;
+        return true;
+    }
+
+    bool logical_or(double& value) {
+        if (!logical_and(value)) return false;
+        while (operator_at("||")) {
+            double right;
+            if (!logical_and(right)) return false;
+            value = (value != 0.0 || right != 0.0) ? 1.0 : 0.0;
+        }
+        return true;
+    }
+
+    bool logical_and(double& value) {
+        if (!comparison(value)) return false;
+        while (operator_at("&&")) {
+            double right;
+            if (!comparison(right)) return false;
+            value = (value != 0.0 && right != 0.0) ? 1.0 : 0.0;
+        }
+        return true;
+    }
+
+    bool comparison(double& value) {
+        if (!additive(value)) return false;
+        for (;;) {
+            int op = operator_at("==") ? 0 : operator_at("!=") ? 1 : operator_at("<=") ? 2 : operator_at(">=") ? 3
+                     : operator_at("<") ? 4 : operator_at(">") ? 5 : -1;
+            if (op < 0) return true;
+            double right;
+            if (!additive(right)) return false;
+            const bool result[] = {value == right, value != right, value <= right,
+                                   value >= right, value < right,  value > right};
+            value = result[op] ? 1.0 : 0.0;
+        }
+    }
+
+    bool additive(double& value) {
         if (!term(value)) return false;
         for (;;) {
             skip();
@@ -129,6 +187,12 @@ private:
             if (negative) value = -value;
             return true;
         }
+        if (peek() == '!' && (pos_ + 1 >= text_.size() || text_[pos_ + 1] != '=')) {
+            ++pos_;
+            if (!unary(value)) return false;
+            value = value == 0.0 ? 1.0 : 0.0;
+            return true;
+        }
         return primary(value);
     }
 
@@ -145,6 +209,35 @@ private:
         return fail(ch == '\0' ? "valor ausente" : std::string("caractere inesperado '") + ch + "'");
     }
 
+    // The whole field a malformed number stands in, for its message.
+    std::string field_from(std::size_t start) const {
+        std::size_t end = start;
+        while (end < text_.size() && (is_name_char(text_[end]) || text_[end] == '.' || micro_sign_at(text_, end)))
+            end += micro_sign_at(text_, end) ? micro_sign_at(text_, end) : 1;
+        return std::string(text_.substr(start, end - start));
+    }
+
+    // The decimal exponent of a scale suffix (word in lower case); false for none.
+    static bool scale_of(const std::string& word, long& exponent, double& factor) {
+        if (word.rfind("meg", 0) == 0) exponent = 6;
+        else if (word.rfind("mil", 0) == 0) exponent = 0, factor = 25.4e-6;
+        else if (word.empty()) return false;
+        else {
+            switch (word[0]) {
+                case 't': exponent = 12; break;
+                case 'g': exponent = 9; break;
+                case 'k': exponent = 3; break;
+                case 'm': exponent = -3; break;
+                case 'u': exponent = -6; break;
+                case 'n': exponent = -9; break;
+                case 'p': exponent = -12; break;
+                case 'f': exponent = -15; break;
+                default: return false;  // a unit such as V or Ohm
+            }
+        }
+        return true;
+    }
+
     // The power of ten of the leading digit of mantissa (digits and an optional point,
     // not all zeros) times 10^exponent.
     static long magnitude(const std::string& mantissa, long exponent) {
@@ -156,11 +249,13 @@ private:
     }
 
     // Digits, optional point, optional exponent, optional scale suffix, then letters that
-    // are ignored. Converted once, correctly rounded, with the suffix folded into the
-    // decimal exponent.
+    // are ignored. The resistor-code notation puts the suffix in place of the point:
+    // 4K7, 2m5, 2meg5, and R for the units, 4R7. Converted once, correctly rounded, with
+    // the suffix folded into the decimal exponent.
     bool number(double& value) {
         std::size_t start = pos_;
         while (is_digit(peek())) ++pos_;
+        bool integral = peek() != '.';
         if (peek() == '.') {
             ++pos_;
             while (is_digit(peek())) ++pos_;
@@ -175,36 +270,31 @@ private:
                 while (k < text_.size() && is_digit(text_[k])) exponent = std::min(exponent * 10 + (text_[k++] - '0'), max_exponent);
                 if (negative) exponent = -exponent;
                 pos_ = k;
+                integral = false;
             }
         }
         double factor = 1.0;
+        long scale = 0;
+        std::string word;
         if (std::size_t micro = micro_sign_at(text_, pos_)) {
-            exponent -= 6;
+            scale = -6;
+            word = "u";
             pos_ += micro;
         } else {
-            std::string word;
             while (is_letter(peek())) word += static_cast<char>(text_[pos_++] | 0x20);
-            if (word.rfind("meg", 0) == 0) exponent += 6;
-            else if (word.rfind("mil", 0) == 0) factor = 25.4e-6;
-            else if (!word.empty()) {
-                switch (word[0]) {
-                    case 't': exponent += 12; break;
-                    case 'g': exponent += 9; break;
-                    case 'k': exponent += 3; break;
-                    case 'm': exponent -= 3; break;
-                    case 'u': exponent -= 6; break;
-                    case 'n': exponent -= 9; break;
-                    case 'p': exponent -= 12; break;
-                    case 'f': exponent -= 15; break;
-                    default: break;  // a unit such as V or Ohm
-                }
-            }
+            if (!scale_of(word, scale, factor)) scale = 0;
         }
+        bool suffix = word == "u" || scale != 0 || factor != 1.0 || word == "r";
+        if (integral && suffix && is_digit(peek()) && (word.size() == 1 || word == "meg")) {
+            mantissa += '.';
+            while (is_digit(peek())) mantissa += text_[pos_++];
+            while (is_letter(peek())) ++pos_;  // a unit after the code: 4k7Ohm
+        }
+        exponent += scale;
         for (std::size_t micro; (micro = micro_sign_at(text_, pos_)) != 0 || is_letter(peek());)
             pos_ += micro ? micro : 1;
-        // "1k5" or "2u2": a digit right after the letters is no SPICE number.
         if (is_digit(peek()) || peek() == '.' || peek() == '_')
-            return fail("número mal formado: " + std::string(text_.substr(start, pos_ + 1 - start)));
+            return fail("número mal formado: " + field_from(start));
         std::string decimal = mantissa + "e" + std::to_string(exponent);
         auto [ptr, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
         (void)ptr;
@@ -214,7 +304,7 @@ private:
             return fail(magnitude(mantissa, exponent) > 0 ? "número fora do alcance (acima de 1.8e308)"
                                                           : "número fora do alcance (abaixo de 4.9e-324, não nulo)");
         } else if (error != std::errc()) {
-            return fail("número mal formado");
+            return fail("número mal formado: " + field_from(start));
         }
         value *= factor;
         return true;
@@ -225,20 +315,21 @@ private:
         while (is_name_char(peek())) ++pos_;
         std::string word = lower(text_.substr(start, pos_ - start));
         skip();
+        if (peek() == '(' && (word == "v" || word == "i"))
+            return fail("valor que depende de " + word + "(...): elemento não linear");
         if (peek() == '(') {
             ++pos_;
-            double argument;
-            if (!expression(argument)) return false;
-            if (!take(')')) return fail("parêntese sem par");
-            if (word == "sqrt") {
-                if (argument < 0.0) return fail("raiz de número negativo");
-                value = std::sqrt(argument);
-            } else if (word == "abs") {
-                value = std::fabs(argument);
-            } else {
-                return fail("função desconhecida: " + word);
+            std::vector<double> args;
+            skip();
+            if (peek() != ')') {
+                do {
+                    double argument;
+                    if (!expression(argument)) return false;
+                    args.push_back(argument);
+                } while (take(','));
             }
-            return true;
+            if (!take(')')) return fail("parêntese sem par");
+            return call(word, args, value);
         }
         if (scope_ && scope_->defines(word)) return scope_->lookup(word, value, error_);
         if (word == "pi") {
@@ -249,6 +340,67 @@ private:
         return fail("parâmetro desconhecido: " + word);
     }
 
+    // The functions of the common simulators' expressions, then the deck's own (.func).
+    bool call(const std::string& word, const std::vector<double>& args, double& value) {
+        using One = double (*)(double);
+        static const std::map<std::string, One> one = {
+            {"abs", [](double x) { return std::fabs(x); }},   {"exp", [](double x) { return std::exp(x); }},
+            {"sin", [](double x) { return std::sin(x); }},    {"cos", [](double x) { return std::cos(x); }},
+            {"tan", [](double x) { return std::tan(x); }},    {"atan", [](double x) { return std::atan(x); }},
+            {"asin", [](double x) { return std::asin(x); }},  {"acos", [](double x) { return std::acos(x); }},
+            {"sinh", [](double x) { return std::sinh(x); }},  {"cosh", [](double x) { return std::cosh(x); }},
+            {"tanh", [](double x) { return std::tanh(x); }},  {"floor", [](double x) { return std::floor(x); }},
+            {"ceil", [](double x) { return std::ceil(x); }},  {"int", [](double x) { return std::trunc(x); }},
+            {"nint", [](double x) { return std::round(x); }}, {"sqr", [](double x) { return x * x; }},
+            {"sgn", [](double x) { return double((x > 0.0) - (x < 0.0)); }},
+        };
+        if (const ParamScope::Function* function = scope_ ? scope_->function(word) : nullptr)
+            return user_function(word, *function, args, value);
+        auto arity = [&](std::size_t n) {
+            return args.size() == n || fail("função " + word + " pede " + std::to_string(n) + " argumento(s)");
+        };
+        if (auto found = one.find(word); found != one.end()) {
+            if (!arity(1)) return false;
+            value = found->second(args[0]);
+        } else if (word == "sqrt") {
+            if (!arity(1)) return false;
+            if (args[0] < 0.0) return fail("raiz de número negativo");
+            value = std::sqrt(args[0]);
+        } else if (word == "ln" || word == "log" || word == "log10") {
+            if (!arity(1)) return false;
+            if (!(args[0] > 0.0)) return fail("logaritmo de número não positivo");
+            value = word == "log10" ? std::log10(args[0]) : std::log(args[0]);
+        } else if (word == "pow" || word == "pwr") {
+            if (!arity(2)) return false;
+            value = word == "pow" ? std::pow(args[0], args[1])
+                                  : std::copysign(std::pow(std::fabs(args[0]), args[1]), args[0]);
+        } else if (word == "min" || word == "max") {
+            if (!arity(2)) return false;
+            value = word == "min" ? std::min(args[0], args[1]) : std::max(args[0], args[1]);
+        } else if (word == "if" || word == "ternary_fcn") {
+            if (!arity(3)) return false;
+            value = args[0] != 0.0 ? args[1] : args[2];
+        } else {
+            return fail("função desconhecida: " + word);
+        }
+        return std::isfinite(value) || fail("função " + word + " fora do domínio");
+    }
+
+    bool user_function(const std::string& word, const ParamScope::Function& function,
+                       const std::vector<double>& args, double& value) {
+        if (args.size() != function.parameters.size())
+            return fail("função " + word + " pede " + std::to_string(function.parameters.size()) + " argumento(s)");
+        ParamScope arguments(scope_);
+        for (std::size_t i = 0; i < args.size(); ++i) arguments.define_value(function.parameters[i], args[i]);
+        // The body nests inside this expression and shares its bound on the depth, so that
+        // a function that calls itself ends with a message, not at the end of the stack.
+        std::string_view body = function.body;
+        if (body.size() >= 2 && body.front() == '\'' && body.back() == '\'') body = body.substr(1, body.size() - 2);
+        Evaluator inner(body, &arguments);
+        std::string error;
+        return inner.run(value, error) || fail(error);
+    }
+
     std::string_view text_;
     const ParamScope* scope_;
     std::size_t pos_ = 0;
@@ -256,6 +408,13 @@ private:
 };
 
 }  // namespace
+
+std::string significant(double value, int digits) {
+    char buffer[64];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
+    (void)error;
+    return std::string(buffer, end);
+}
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -274,6 +433,15 @@ void ParamScope::define_value(const std::string& name, double value) {
     std::string key = lower(name);
     expressions_.erase(key);
     values_[key] = value;
+}
+
+void ParamScope::define_function(const std::string& name, Function function) {
+    functions_[lower(name)] = std::move(function);
+}
+
+const ParamScope::Function* ParamScope::function(const std::string& name) const {
+    if (auto found = functions_.find(name); found != functions_.end()) return &found->second;
+    return parent_ ? parent_->function(name) : nullptr;
 }
 
 bool ParamScope::defines(const std::string& name) const {

@@ -80,6 +80,20 @@ const std::vector<DeckCase>& cases() {
          // I(Vs) flows into its + node: minus the current the source drives into R1 and C1.
          {{"o3", [](cplx s) { return -1.0 / (1.0 + 1.0 / (s * 1e-3)); }},
           {"o4", [](cplx s) { return -1.0 / (1.0 + 1.0 / (s * 1e-3)); }}}},
+        {"real-style deck: .if picks C1, .global supply, ac= resistance, IC= and DC values left out",
+         "* active-style test deck\n.param topo=2 rload=2k\n.global vcc\nVcc vcc 0 DC 12\nVin in 0 DC 1.27 AC 1\n"
+         "R1 in out 1k ac=4k\n.if (topo == 1)\nC1 out 0 1u\n.elseif (topo == 2)\nC1 out 0 250n IC=3\n.else\n"
+         "C1 out 0 10u\n.endif\nXb out buf\n.subckt buf a\nRb a vcc {rload}\n.ends\n.ac dec 10 10 100k\n.end\n",
+         nullptr, 3e3,
+         // 4 kΩ into 2 kΩ (to the supply, an AC ground) parallel to 250 nF
+         {{"out", [](cplx s) { return 1.0 / (3.0 + s * 1e-3); }}}},
+        {"real-style deck: RF port, model resistor in the resistor code, .func, POLY(1) buffer, .if",
+         "Two-section RC\n.func half(x) {x/2}\n.param c0=2n\n.model rmod R(tc1=0)\n"
+         "V1 in 0 dc 0 ac 1 portnum 1 z0 50\nR1 in a rmod 4K7\nC1 a 0 {half(c0)}\nE1 b 0 POLY(1) a 0 0.5 2\n"
+         ".if (c0 > 1n)\nR2 b out 1k\n.else\nR2 b out 10k\n.endif\nC2 out 0 1n\n",
+         nullptr, 3e5,
+         {{"a", [](cplx s) { return 1.0 / (1.0 + s * 4750e-9); }},
+          {"out", [](cplx s) { return 2.0 / ((1.0 + s * 4750e-9) * (1.0 + s * 1e-6)); }}}},
     };
     return table;
 }

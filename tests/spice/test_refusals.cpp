@@ -51,12 +51,12 @@ TEST(SpiceRefusals, EveryRefusedLineIsListed) {
         "linha 14: X1 a b nada (subcircuito nada não definido)",
         "linha 15: F1 a 0 Vnada 2 (a corrente medida não é de uma fonte V conhecida)",
         "linha 16: H1 a 0 R1 2 (a corrente medida não é de uma fonte V conhecida)",
-        "linha 18: V1 a 0 SIN(0 1 1k) (função sin não tem degrau equivalente; use AC ou DC)",
+        "linha 18: V1 a 0 SIN(0 1 1k) (função sin não tem degrau equivalente e a fonte não tem valor AC nem DC)",
         "linha 19: R2 a 0 0 (resistência nula)",
         "linha 20: K1 R1 L9 0.5 (indutor não encontrado)",
         "linha 21: R1 b 0 1 (nome R1 repetido)",
-        "linha 22: E9 c 0 POLY(1) b 0 1 2 (POLY com termo constante: só num circuito de pequenos sinais, com "
-        "dispositivos, ele é descartado)",
+        "linha 22: E9 c 0 POLY(1) b 0 1 2 (POLY com termo constante num deck sem AC: só nas funções de rede ou num "
+        "circuito de pequenos sinais ele é descartado)",
     };
     EXPECT_EQ(r.refusals, expected);
 

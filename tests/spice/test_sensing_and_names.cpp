@@ -29,7 +29,7 @@ TEST(SpiceSensedCurrents, EachArrangement) {
          "Vs in n_1 1 IMPULSO\nR1 in 0 1000\nF2 0 o3 n_1 n_2 1\nR3 o3 0 1000\nH2 o4 0 n_2 0 1000\n",
          "*   n_1: nó novo entre Vs e a entrada de F2\n"},
         {// an ammeter nobody senses stays a source of 0 V
-         "t\nV1 a 0 1\nVam a b 0\nR1 b 0 1\n", "V1 a 0 1 DEGRAU\nVam a b 0 DEGRAU\nR1 b 0 1\n", "* Fontes com AC"},
+         "t\nV1 a 0 1\nVam a b 0\nR1 b 0 1\n", "V1 a 0 1 DEGRAU\nVam a b 0 DEGRAU\nR1 b 0 1\n", "* Fontes sem AC: degrau"},
     };
     for (const Case& c : cases) {
         ImportResult r = import_text(c.deck);

@@ -18,6 +18,9 @@ TEST(SpiceValues, SuffixTable) {
         {"47p", 47e-12},   {"1f", 1e-15},      {"1F", 1e-15},       {"2G", 2e9},       {"1T", 1e12},
         {"1mil", 25.4e-6}, {"5V", 5},          {"1e3k", 1e6},       {".5m", 0.5e-3},   {"1.5E-3u", 1.5e-9},
         {"10\xC2\xB5", 10e-6}, {"10\xB5" "F", 10e-6}, {"2\xCE\xBC", 2e-6}, {"-3k", -3e3}, {"100", 100},
+        // the resistor code: the suffix stands for the point
+        {"4K7", 4.7e3},    {"4R7", 4.7},       {"2m5", 2.5e-3},     {"2meg5", 2.5e6},  {"27R56", 27.56},
+        {"1k5", 1.5e3},    {"2u2", 2.2e-6},    {"4k7Ohm", 4.7e3},   {"10R", 10},
     };
     for (const Case& c : cases) {
         double value = 0.0;
@@ -25,7 +28,7 @@ TEST(SpiceValues, SuffixTable) {
         ASSERT_TRUE(evaluate(c.text, nullptr, value, error)) << c.text << ": " << error;
         EXPECT_DOUBLE_EQ(value, c.value) << c.text;
     }
-    for (const char* bad : {"1k5", "abc", "", "1..2", "{1+}", "1/0", "2u2"}) {
+    for (const char* bad : {"abc", "", "1..2", "{1+}", "1/0", "1.5k7", "4x7", "1e3k5"}) {
         double value = 0.0;
         std::string error;
         EXPECT_FALSE(evaluate(bad, nullptr, value, error)) << bad;
@@ -49,6 +52,8 @@ TEST(SpiceValues, ExpressionsAndParameters) {
         {&global, "-ra*2", -2000},        {&global, "2^3^2", 512},          {&global, "3**2", 9},
         {&global, "{sqrt(ra*1meg)}", std::sqrt(1e9)}, {&inner, "{ra}", 5}, {&inner, "{rb}", 2000},
         {&global, "{2*pi}", 2 * 3.141592653589793},
+        {&global, "{ra < rb ? 3 : 4}", 3},  {&global, "{ra >= 1k && !(rb == 2k)}", 0}, {&global, "{ra != 1 || 0}", 1},
+        {&global, "max(ra, 5k) + min(1, 2)", 5001}, {&global, "{pow(2, 10) - log10(100) + ln(1)}", 1022},
     };
     for (const Case& c : cases) {
         double value = 0.0;
