@@ -52,6 +52,14 @@ void normalise(EngineTables& tables) {
 
 }  // namespace
 
+std::vector<int32_t> result_variables(const EngineTables& tables) {
+    if (!tables.solved.empty()) return tables.solved;
+    std::vector<int32_t> all;
+    for (int32_t k = 1; k <= tables.variable_count; ++k) all.push_back(k);
+    return all;
+}
+
+
 bool adjust_results(EngineTables& tables, AnalysisHost& host) {
     if (!integrate(tables, host)) {
         host.set_results_listable(false);  // half-adjusted results are never offered
@@ -64,7 +72,7 @@ bool adjust_results(EngineTables& tables, AnalysisHost& host) {
 void use_exact_results(EngineTables& tables) {
     // The fixed records keep a copy where they can, for whatever reads them.
     if (tables.fits_fixed_tables())
-        for (int32_t k : tables.solved) {
+        for (int32_t k : result_variables(tables)) {
             if (!narrow(tables.exact_num[k], tables.num[k]) || !narrow(tables.exact_den[k], tables.den[k])) break;
         }
     tables.results_exact = true;
@@ -77,8 +85,9 @@ bool write_results(EngineTables& tables, AnalysisHost& host) {
     // Exact results keep every digit of their doubles; the elimination's keep the
     // design's format.
     const std::string& base = tables.base_name;
+    const std::vector<int32_t> solved = result_variables(tables);
     std::vector<PendingFile> files;
-    for (int32_t k : tables.solved) {
+    for (int32_t k : solved) {
         std::string n = base + ".n" + std::to_string(k), d = base + ".d" + std::to_string(k);
         if (tables.results_exact) {
             const double w = tables.frequency_scale;
@@ -90,19 +99,19 @@ bool write_results(EngineTables& tables, AnalysisHost& host) {
         }
     }
     if (!write_files_all_or_nothing(files, tables.netlist_path, host)) return false;
-    for (std::size_t i = 0; i < tables.solved.size() && host.checked(AnalysisOption::details); ++i) {
-        int32_t k = tables.solved[i];
+    for (std::size_t i = 0; i < solved.size() && host.checked(AnalysisOption::details); ++i) {
+        int32_t k = solved[i];
         const char* name = tables.variable_name(k);
         log_message(host, "Numerador %d (%s) salvo no arquivo %s", k, name, files[2 * i].name.c_str());
         log_message(host, "Denominador %d (%s) salvo no arquivo %s", k, name, files[2 * i + 1].name.c_str());
     }
     if (!host.checked(AnalysisOption::details)) log_message(host, "Resultados salvos como %s.*", base.c_str());
-    if (!tables.solved.empty()) host.propose_plot_file(base + ".n" + std::to_string(tables.solved.front()));
+    host.propose_plot_file(base + ".n" + std::to_string(solved.empty() ? 1 : solved.front()));
     return true;
 }
 
 void list_selected_results(const EngineTables& tables, AnalysisHost& host) {
-    for (int32_t i : tables.solved) {
+    for (int32_t i : result_variables(tables)) {
         if (!host.selected(i)) continue;
         log_message(host, "Numerador %d (%s):", i, tables.variable_name(i));
         if (tables.results_exact)

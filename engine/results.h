@@ -3,10 +3,17 @@
 // polynomial files "%s.n%d" and "%s.d%d".
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "engine/analysis_host.h"
 #include "engine/tables.h"
 
 namespace quorvat {
+
+/// The variables with results, ascending: those the run solved (an exact run may be
+/// restricted to some), or every one when the results were filled without a run.
+std::vector<int32_t> result_variables(const EngineTables& tables);
 
 /// The integration adjustment of every variable and, when asked, the normalisation.
 /// Returns false (message logged) when a denominator would exceed the maximum order.

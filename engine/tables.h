@@ -40,13 +40,13 @@ constexpr int matrix_columns = max_variables + 2;  // column n+1 is the right-ha
 using NameSlot = std::array<char, name_slot_size>;
 
 struct EngineTables {
-    EngineTables() : elements(max_elements + 1), node_names(max_variables + 1) {}
-
     // Netlist. The element and node tables hold the design's sizes from the start; the
     // exact path, which reads under larger limits, lets them grow with the circuit.
-    std::vector<ElementRecord> elements;  // index 1..element_count
+    // No constructor of its own: a value-initialised instance (make_unique, {}) starts
+    // with every count, matrix and result zero, as the runs and tests expect.
+    std::vector<ElementRecord> elements = std::vector<ElementRecord>(max_elements + 1);  // index 1..element_count
     int32_t element_count;
-    std::vector<NameSlot> node_names;     // slot 0 "0", then nodes, then extra currents
+    std::vector<NameSlot> node_names = std::vector<NameSlot>(max_variables + 1);  // slot 0 "0", nodes, currents
     std::unordered_map<std::string, int32_t> node_index;  // node name -> its slot
     int32_t node_count;      // N: nodes besides ground
     int32_t variable_count;  // n: node names while reading, then every circuit variable

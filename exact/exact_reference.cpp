@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/fp_fault.h"
+#include "engine/results.h"
 #include "exact/exact_solver.h"
 #include "certified/certified_roots.h"
 #include "numeric/verification.h"
@@ -23,7 +24,7 @@ void log_scale_refusal(const EngineTables& tables, const ExactSolution& solution
                      "flutuante.",
                 k, tables.variable_name(k));
     ScaleRange range;
-    for (int32_t v : tables.solved) narrow_scale_range(solution.variables[v - 1], range);
+    for (int32_t v : result_variables(tables)) narrow_scale_range(solution.variables[v - 1], range);
     if (range.empty()) {
         log_message(log, "Nenhuma escala de frequência faz todos os resultados caberem; escolha as variáveis a "
                          "calcular (opção --variaveis).");
@@ -94,7 +95,7 @@ ExactSolver::Outcome ExactReference::solve(EngineTables& tables, AnalysisHost& l
     tables.exact_num.assign(static_cast<std::size_t>(n) + 1, WidePolynomial{});
     tables.exact_den.assign(static_cast<std::size_t>(n) + 1, WidePolynomial{});
     std::vector<int32_t> beyond;  // variables whose coefficients a double cannot hold
-    for (int32_t k : tables.solved)
+    for (int32_t k : result_variables(tables))
         if (!to_result_polynomials(solution.variables[k - 1], tables.exact_num[k], tables.exact_den[k],
                                    tables.frequency_scale))
             beyond.push_back(k);
@@ -115,7 +116,7 @@ double ExactReference::difference(const EngineTables& tables) {
         if (!(v.error == v.error)) return INFINITY;
         largest = std::max(largest, v.error);
     }
-    for (int32_t k : tables.solved) {
+    for (int32_t k : result_variables(tables)) {
         largest = std::max(largest, root_difference(tables.num[k], tables.exact_num[k]));
         largest = std::max(largest, root_difference(tables.den[k], tables.exact_den[k]));
     }

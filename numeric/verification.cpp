@@ -10,6 +10,7 @@
 #include <Eigen/SparseLU>
 
 #include "engine/fp_fault.h"
+#include "engine/results.h"
 #include "engine/stamp_rules.h"
 
 namespace quorvat {
@@ -171,7 +172,7 @@ bool direct_values(const Pencil& p, Complex s, Eigen::VectorXcd& values) {
 
 // The exact results at s; false where one of them has a pole there.
 bool exact_values(const EngineTables& tables, Complex s, Eigen::VectorXcd& values) {
-    for (int k : tables.solved) {
+    for (int k : result_variables(tables)) {
         if (evaluate(tables.exact_den[k], s) == 0.0L) return false;
         values(k - 1) = evaluate_ratio(tables.exact_num[k], tables.exact_den[k], s, !tables.fits_fixed_tables());
         if (!std::isfinite(std::abs(values(k - 1)))) return false;
@@ -194,7 +195,7 @@ std::vector<double> test_frequencies(const EngineTables& tables) {
         moduli = natural_frequencies(assembled_pencil(tables));
     } else if (tables.exact_available) {
         double low = INFINITY, high = 0.0;
-        for (int k : tables.solved) widen_root_range(tables.exact_den[k], low, high);
+        for (int k : result_variables(tables)) widen_root_range(tables.exact_den[k], low, high);
         if (high > 0.0 && low <= high) moduli = {low, high};
     }
     if (moduli.empty()) return log_spaced(1e-2, 1e2, 16);
@@ -223,7 +224,7 @@ VerificationReport verify_results_against(const EngineTables& tables, bool again
     }
     Pencil p = assembled_pencil(tables);
     std::vector<WidePolynomial> num(n + 1), den(n + 1);
-    for (int k : tables.solved) {
+    for (int k : result_variables(tables)) {
         num[k] = result_numerator(tables, k);
         den[k] = result_denominator(tables, k);
     }
@@ -233,7 +234,7 @@ VerificationReport verify_results_against(const EngineTables& tables, bool again
         Eigen::VectorXcd reference(n);
         if (!(against_exact ? exact_values(tables, s, reference) : direct_values(p, s, reference))) continue;
         report.frequencies.push_back(w);
-        for (int k : tables.solved) {
+        for (int k : result_variables(tables)) {
             Complex direct = reference(k - 1);
             Complex from_polynomials = evaluate_ratio(num[k], den[k], s, !tables.fits_fixed_tables());
             double difference = std::abs(from_polynomials - direct);
@@ -246,7 +247,7 @@ VerificationReport verify_results_against(const EngineTables& tables, bool again
     }
     if (report.frequencies.empty()) return report;
     double largest_any = *std::max_element(largest_direct.begin(), largest_direct.end());
-    for (int k : tables.solved) {
+    for (int k : result_variables(tables)) {
         // A variable that is zero at every point (its direct values are rounding noise,
         // below 1e-12 times the largest value of any variable) is compared against that
         // level: the polynomials must give no more than it, whatever the noise.

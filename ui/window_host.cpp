@@ -74,8 +74,12 @@ std::vector<int32_t> WindowHost::variables_to_solve(int32_t variable_count) {
 }
 
 bool WindowHost::progress(std::string_view stage, double done) {
-    log_message(*this, "%.*s: %.0f%%", static_cast<int>(stage.size()), stage.data(), 100.0 * done);
-    shell_.form1().log().flush();
+    // The first report of a stage comes at its start: only a solution still running a
+    // second later has a share worth a line.
+    if (done > 0.0 && done < 1.0) {
+        log_message(*this, "%.*s: %.0f%%", static_cast<int>(stage.size()), stage.data(), 100.0 * done);
+        shell_.form1().log().flush();
+    }
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     return !ending_;
 }

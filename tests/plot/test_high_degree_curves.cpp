@@ -12,6 +12,7 @@
 #include <arb_poly.h>
 #include <gtest/gtest.h>
 
+#include "engine/c_locale.h"
 #include "plot/plot_files.h"
 #include "plot_test_support.h"
 #include "support/test_files.h"
@@ -53,6 +54,7 @@ WidePolynomial ladder_denominator(int n) {
 }
 
 std::string file_text(const WidePolynomial& p, double scale = 1.0) {
+    CLocaleScope c_numbers;  // the writer's numbers, whatever the test's locale
     std::string text = std::to_string(p.degree()) + "\n";
     for (double c : p.c) text += format_exact_coefficient(c) + "\n";
     text += format_exact_coefficient(p.Cte) + "\n";

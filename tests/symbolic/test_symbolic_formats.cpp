@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/scanner.h"
+
 #include "exact/exact_solver.h"
 #include "symbolic/formats.h"
 #include "symbolic/symbolic_solver.h"
@@ -85,7 +87,7 @@ private:
         }
         if (std::isdigit(static_cast<unsigned char>(t_[pos_]))) {
             std::size_t end = std::min(t_.find_first_not_of("0123456789", pos_), t_.size());
-            double number = std::stod(t_.substr(pos_, end - pos_));
+            double number = lenient_to_double(t_.substr(pos_, end - pos_));
             pos_ = end;
             return number;
         }
