@@ -8,6 +8,7 @@
 #include <flint/ulong_extras.h>
 #include <mpfr.h>
 
+#include "engine/fp_fault.h"
 #include "exact/exact_system.h"
 #include "exact/multimodular.h"
 #include "exact/sparse_modular.h"
@@ -236,6 +237,9 @@ std::size_t estimated_memory_bytes(const fmpz_poly_mat_t a, const fmpz_poly_mat_
 
 ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
                                    const std::vector<int>& requested, const ProgressCallback& progress) {
+    // Integer arithmetic cannot fault; FLINT's prime search raises flags through its
+    // floating-point inverses, which are not the caller's.
+    FpFlagsGuard keep_flags;
     ExactSolution result;
     const slong n = fmpz_poly_mat_nrows(a);
     if (n == 0) return result;
