@@ -31,7 +31,7 @@ void log_scale_refusal(const EngineTables& tables, const ExactSolution& solution
         return;
     }
     log_message(log, "A menor escala de frequência que o faz caber é W = 1e%d rad/s: use a opção --escala 1e%d, ou "
-                     "\"Escala de frequência\" nas opções (resultados em função de s/W).",
+                     "o campo \"Escala\" junto de \"Cálculo exato\" nas opções (resultados em função de s/W).",
                 range.low, range.low);
 }
 

@@ -1,5 +1,7 @@
 #include "ui/quorvat2.h"
 
+#include <cmath>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
@@ -46,18 +48,36 @@ TForm2::TForm2(quorvat::Shell& shell) : QWidget(nullptr, Qt::Window), shell_(she
     Ezero = place(this, new QLineEdit(QStringLiteral("1e-12")), "Ezero", 144, 112, 121, 21);
     Button1 = place(this, new QPushButton(QStringLiteral("&Aplicar")), "Button1", 224, 144, 75, 25);
     CBexato = new_check_box(this, "CBexato", QStringLiteral("Cálculo exato"), 8, 150, 129);
+    // The exact results may be written as functions of s/W, for circuits whose
+    // coefficients leave the range of a double at W = 1.
+    // Beside its check box, in the room the form's design leaves there.
+    Label3 = place(this, new QLabel(QStringLiteral("&Escala")), "Label3", 114, 152, 36, 13);
+    Eescala = place(this, new QLineEdit(QStringLiteral("1")), "Eescala", 154, 146, 62, 21);
+    Label3->setBuddy(Eescala);
+    const QString scale_tip = QStringLiteral("Escala de frequência W, em rad/s: com o cálculo exato, os resultados "
+                                             "são gravados em função de s/W");
+    Label3->setToolTip(scale_tip);
+    Eescala->setToolTip(scale_tip);
+    Eescala->setAccessibleName(QStringLiteral("Escala de frequência"));
     CBnorm->setChecked(true);
     for (QWidget* control : std::initializer_list<QWidget*>{CBestampas, CBcondensar, CBnorm, CBdetalhes, CBpassos,
-                                                            CBfinal, CBexato, Label1, Label2, Button1})
+                                                            CBfinal, CBexato, Label1, Label2, Label3, Button1})
         quorvat::fit_to_text(*control);
 
     // The focus order of the design: Aplicar first, then down the form.
-    QWidget* order[] = {Button1, CBestampas, CBnorm, Edisp, CBdetalhes, CBpassos, Ezero, CBcondensar, CBfinal, CBexato};
+    QWidget* order[] = {Button1, CBestampas, CBnorm, Edisp, CBdetalhes, CBpassos, Ezero, CBcondensar, CBfinal, CBexato,
+                        Eescala};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-    for (QLabel* label : {Label1, Label2}) label->setFocusPolicy(Qt::NoFocus);
+    for (QLabel* label : {Label1, Label2, Label3}) label->setFocusPolicy(Qt::NoFocus);
     Button1->setFocus();
 
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    auto follow_exact = [this](bool exact) {
+        Label3->setEnabled(exact);
+        Eescala->setEnabled(exact);
+    };
+    connect(CBexato, &QCheckBox::toggled, this, follow_exact);
+    follow_exact(false);
 }
 
 QCheckBox* TForm2::check_box(quorvat::AnalysisOption option) const {
@@ -76,6 +96,19 @@ QCheckBox* TForm2::check_box(quorvat::AnalysisOption option) const {
 
 void TForm2::Button1Click() {
     quorvat::run_command([this] {
+        double scale = 1.0;
+        if (CBexato->isChecked()) {
+            // A scale must be a positive finite number: a wrong one would write every
+            // result in the wrong units, so the pause stays open.
+            scale = quorvat::lenient_to_double(Eescala->text().toStdString());
+            if (!(scale > 0.0) || !std::isfinite(scale)) {
+                quorvat::show_error(QStringLiteral("Escala de frequência inválida: ") + Eescala->text() +
+                                    QStringLiteral(" (use um número positivo, por exemplo 1e6)."));
+                Eescala->setFocus();
+                return;
+            }
+        }
+        frequency_scale = scale;
         hide();
         shell_.form3().hide();
         options_applied = 1;

@@ -31,6 +31,8 @@ public:
     QLineEdit* Edisp;
     QLabel* Label2;
     QLineEdit* Ezero;
+    QLabel* Label3;
+    QLineEdit* Eescala;  // the frequency scale W of exact results, enabled with CBexato
     QPushButton* Button1;  // "Aplicar"
 
     /// The check box of an option.
@@ -43,9 +45,12 @@ public:
     /// The numbers that "Aplicar" parsed from Edisp and Ezero; 0 until the first one.
     double coefficient_dispersion = 0.0;
     double zero_threshold = 0.0;
+    /// The frequency scale that "Aplicar" parsed from Eescala; 1 without "Cálculo exato".
+    double frequency_scale = 1.0;
 
 public slots:
-    /// "Aplicar": hides Form2 and Form3, sets options_applied, stores both numbers.
+    /// "Aplicar": hides Form2 and Form3, sets options_applied, stores the numbers;
+    /// an invalid frequency scale is refused and the pause goes on.
     void Button1Click();
 
 protected:

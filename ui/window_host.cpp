@@ -73,6 +73,8 @@ std::vector<int32_t> WindowHost::variables_to_solve(int32_t variable_count) {
     return wanted;
 }
 
+double WindowHost::frequency_scale() { return shell_.form2().frequency_scale; }
+
 bool WindowHost::progress(std::string_view stage, double done) {
     // The first report of a stage comes at its start: only a solution still running a
     // second later has a share worth a line.

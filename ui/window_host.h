@@ -32,6 +32,7 @@ public:
     /// Logs "stage: N%" and lets the windows work, so that a long exact solution keeps
     /// them responsive; false once the main window is closing, which stops the run.
     bool progress(std::string_view stage, double done) override;
+    double frequency_scale() override;
     void set_results_listable(bool enabled) override;
     void enable_variables_menu() override;
     void propose_plot_file(const std::string& file_name) override;

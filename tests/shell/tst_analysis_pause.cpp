@@ -408,17 +408,26 @@ void TestAnalysisPause::exact_mode_takes_a_circuit_beyond_the_tables() {
     shell.form2().CBexato->setChecked(true);
     script_netlist_dialog(shell, path);
     int listed = 0;
+    ErrorRecorder errors;
     PauseAnswer answer(shell, [&](TForm2& form2, TForm3& form3) {
         listed = form3.LBsel->count();
+        // A scale that is not a positive number keeps the pause open.
+        form2.Eescala->setText(QStringLiteral("-1"));
+        press_aplicar(form2, form3);
+        QCOMPARE(form2.options_applied, 0);
+        form2.Eescala->setText(QStringLiteral("1e3"));
         press_aplicar(form2, form3);
     });
     shell.form1().Abrir1Click();
     QVERIFY(answer.answered());
+    QCOMPARE(errors.messages.size(), 1);
+    QVERIFY(errors.messages[0].startsWith(QStringLiteral("Escala de frequência inválida: -1")));
     QStringList log = shell.form1().log_lines();
+    QVERIFY(log.contains(QStringLiteral("Resultados em função de s/W, com a escala de frequência W = 1000 rad/s.")));
     QVERIFY(log.contains(QStringLiteral("Análise terminada com sucesso.")));
     QCOMPARE(listed, 31);
     QVERIFY(std::filesystem::exists(dir.file("escada.n1")));
-    QVERIFY(std::filesystem::exists(dir.file("escada.d31")));
+    QVERIFY(read_file(dir.file("escada.d31")).find("\nescala 1000\n") != std::string::npos);
 }
 
 QUORVAT_SHELL_TEST_MAIN(TestAnalysisPause)
