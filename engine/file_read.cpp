@@ -1,5 +1,7 @@
 #include "engine/file_read.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,9 +49,16 @@ FileRead read_bounded_file(const std::string& path, std::size_t limit, std::stri
     if (::fstat(file.get(), &info) != 0) return fail(error_number, errno);
     if (!S_ISREG(info.st_mode)) return FileRead::not_regular;
     // The file may grow while it is read: one byte beyond the limit is enough to refuse it.
-    text.resize(limit + 1);
+    // The buffer starts at the size seen and grows only if the file does, so that a large
+    // limit costs nothing on a small file.
+    const std::size_t most = limit + 1;
+    text.resize(std::min(most, static_cast<std::size_t>(info.st_size) + 1));
     std::size_t got = 0;
-    while (got < text.size()) {
+    while (true) {
+        if (got == text.size()) {
+            if (text.size() == most) break;
+            text.resize(text.size() > most / 2 ? most : 2 * text.size());
+        }
         ssize_t count = ::read(file.get(), text.data() + got, text.size() - got);
         if (count < 0) {
             if (errno == EINTR) continue;

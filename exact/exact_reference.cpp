@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <map>
 #include <vector>
 
 #include "engine/fp_fault.h"
@@ -40,25 +41,50 @@ void log_scale_refusal(const EngineTables& tables, const ExactSolution& solution
 // elimination's. A root at the origin must be one exactly. Extra roots of the
 // elimination's result are not counted: they cancel between its numerator and
 // denominator, which the values already check.
-std::vector<std::complex<double>> roots_with_multiplicity(const CertifiedPolynomialRoots& found) {
-    std::vector<std::complex<double>> roots;
-    for (const CertifiedRoot& root : found.roots) {
-        std::complex<double> value(arf_get_d(arb_midref(acb_realref(root.value.get())), ARF_RND_NEAR),
-                                   arf_get_d(arb_midref(acb_imagref(root.value.get())), ARF_RND_NEAR));
-        for (int i = 0; i < root.multiplicity; ++i) roots.push_back(value);
-    }
-    return roots;
-}
+// The roots of one polynomial as the comparison needs them.
+struct FoundRoots {
+    bool identically_zero = false;
+    int at_origin = 0;
+    std::vector<std::complex<double>> others;  // each as often as its multiplicity
+};
 
-double root_difference(const ResultPolynomial& computed, const WidePolynomial& exact_result) {
+// Certified roots are the costly part of the check, and the variables of a circuit
+// share their denominators: each distinct polynomial is solved once per check.
+class RootCache {
+public:
+    const FoundRoots& roots(const WidePolynomial& p) {
+        std::vector<double> key = p.c;
+        key.push_back(p.Cte);
+        auto [at, fresh] = found_.try_emplace(std::move(key));
+        if (fresh) at->second = compute(p);
+        return at->second;
+    }
+
+private:
+    static FoundRoots compute(const WidePolynomial& p) {
+        constexpr slong precision = 64;
+        CertifiedPolynomialRoots found = certified_polynomial_roots(p, 1.0, precision);
+        FoundRoots out;
+        out.identically_zero = found.identically_zero;
+        out.at_origin = found.roots_at_origin;
+        for (const CertifiedRoot& root : found.roots) {
+            std::complex<double> value(arf_get_d(arb_midref(acb_realref(root.value.get())), ARF_RND_NEAR),
+                                       arf_get_d(arb_midref(acb_imagref(root.value.get())), ARF_RND_NEAR));
+            out.others.insert(out.others.end(), static_cast<std::size_t>(root.multiplicity), value);
+        }
+        return out;
+    }
+    std::map<std::vector<double>, FoundRoots> found_;
+};
+
+double root_difference(const ResultPolynomial& computed, const WidePolynomial& exact_result, RootCache& cache) {
     if (exact_result.degree() < 1 || computed.degree < 1) return 0.0;
-    constexpr slong precision = 64;
-    CertifiedPolynomialRoots want_found = certified_polynomial_roots(exact_result, 1.0, precision);
-    CertifiedPolynomialRoots have_found = certified_polynomial_roots(widen(computed), 1.0, precision);
+    const FoundRoots& want_found = cache.roots(exact_result);
+    const FoundRoots& have_found = cache.roots(widen(computed));
     if (want_found.identically_zero) return 0.0;
-    if (have_found.identically_zero || have_found.roots_at_origin < want_found.roots_at_origin) return INFINITY;
-    std::vector<std::complex<double>> want = roots_with_multiplicity(want_found);
-    std::vector<std::complex<double>> have = roots_with_multiplicity(have_found);
+    if (have_found.identically_zero || have_found.at_origin < want_found.at_origin) return INFINITY;
+    const std::vector<std::complex<double>>& want = want_found.others;
+    const std::vector<std::complex<double>>& have = have_found.others;
     std::vector<bool> used(have.size(), false);
     double largest = 0.0;
     for (const std::complex<double>& root : want) {
@@ -116,9 +142,10 @@ double ExactReference::difference(const EngineTables& tables) {
         if (!(v.error == v.error)) return INFINITY;
         largest = std::max(largest, v.error);
     }
+    RootCache cache;
     for (int32_t k : result_variables(tables)) {
-        largest = std::max(largest, root_difference(tables.num[k], tables.exact_num[k]));
-        largest = std::max(largest, root_difference(tables.den[k], tables.exact_den[k]));
+        largest = std::max(largest, root_difference(tables.num[k], tables.exact_num[k], cache));
+        largest = std::max(largest, root_difference(tables.den[k], tables.exact_den[k], cache));
     }
     return largest;
 }
