@@ -484,7 +484,10 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
     std::vector<mp_limb_t> xs, ys, polynomials;
     std::vector<mp_limb_t> batch_primes, batch_residues;
     std::size_t batch_size = 1;
-    mp_limb_t prime = UWORD(1) << 62;
+    // Primes of 59 bits: a dot product of up to 1024 products then fits in two limbs,
+    // which makes the interpolation's matrix product about twice as fast as at 62 bits.
+    constexpr int prime_bits = 59;
+    mp_limb_t prime = UWORD(1) << (prime_bits - 1);
     ModularOutcome outcome = ModularOutcome::singular;
     for (;;) {
         prime = n_nextprime(prime, 1);
@@ -506,7 +509,7 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
         };
         while (static_cast<slong>(xs.size()) < length && vanishing <= degree) {
             double done = (static_cast<double>(fmpz_bits(reconstruction.modulus)) +
-                           62.0 * static_cast<double>(batch_primes.size() + xs.size() / static_cast<double>(length))) /
+                           static_cast<double>(prime_bits - 1) * static_cast<double>(batch_primes.size() + xs.size() / static_cast<double>(length))) /
                           static_cast<double>(needed_bits);
             if (!progress.report(stage_name, done)) {
                 fmpz_clear(excluded);
@@ -553,7 +556,7 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
             for (std::size_t i = 0; i < coefficients; ++i) batch_residues[i * batch_size + slot] = polynomials[i];
         }
         const long bits_after = static_cast<long>(fmpz_bits(reconstruction.modulus)) +
-                                61 * static_cast<long>(batch_primes.size());
+                                (prime_bits - 1) * static_cast<long>(batch_primes.size());
         if (batch_primes.size() < batch_size && bits_after <= needed_bits) continue;
         // The batch is complete (or enough to pass the bound): fold it in.
         if (batch_primes.size() < batch_size) {  // compact to the primes present
