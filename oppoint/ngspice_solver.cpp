@@ -5,6 +5,7 @@
 
 #include "oppoint/device_models.h"
 #include "oppoint/ngspice_library.h"
+#include "oppoint/scratch_directory.h"
 
 namespace quorvat::oppoint {
 
@@ -52,6 +53,7 @@ public:
                                 const std::vector<spice::DeviceRequest>& devices,
                                 const std::vector<std::string>& node_names) override {
         spice::OperatingPoint point;
+        ScratchDirectory scratch;  // the simulator's own files stay out of the user's directory
         NgspiceLibrary& library = NgspiceLibrary::instance();
         if (!library.load(deck_lines, point.error)) return point;
         if (!library.command("op", point.error)) {
@@ -92,6 +94,7 @@ bool ngspice_available(std::string& error) { return NgspiceLibrary::instance().u
 bool ngspice_ac(const std::vector<std::string>& deck_lines, const std::vector<std::string>& nodes,
                 int points_per_decade, double fstart, double fstop, std::vector<double>& frequencies,
                 std::map<std::string, std::vector<std::complex<double>>>& voltages, std::string& error) {
+    ScratchDirectory scratch;
     NgspiceLibrary& library = NgspiceLibrary::instance();
     if (!library.load(deck_lines, error)) return false;
     char command[128];
