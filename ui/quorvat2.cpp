@@ -48,9 +48,9 @@ TForm2::TForm2(quorvat::Shell& shell) : QWidget(nullptr, Qt::Window), shell_(she
     Ezero = place(this, new QLineEdit(QStringLiteral("1e-12")), "Ezero", 144, 112, 121, 21);
     Button1 = place(this, new QPushButton(QStringLiteral("&Aplicar")), "Button1", 224, 144, 75, 25);
     CBexato = new_check_box(this, "CBexato", QStringLiteral("Cálculo exato"), 8, 150, 129);
-    // The exact results may be written as functions of s/W, for circuits whose
-    // coefficients leave the range of a double at W = 1.
-    // Beside its check box, in the room the form's design leaves there.
+    // The frequency scale W of exact results (written as functions of s/W when their
+    // coefficients leave the range of a double at W = 1): beside its check box, in the
+    // room the form's design leaves there.
     Label3 = place(this, new QLabel(QStringLiteral("&Escala")), "Label3", 114, 152, 36, 13);
     Eescala = place(this, new QLineEdit(QStringLiteral("1")), "Eescala", 154, 146, 62, 21);
     Label3->setBuddy(Eescala);
