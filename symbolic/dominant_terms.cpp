@@ -11,6 +11,7 @@
 #include <flint/fmpq_poly.h>
 
 #include "engine/fp_fault.h"
+#include "symbolic/element_expansion.h"
 #include "symbolic/graph_values.h"
 
 namespace quorvat::symbolic {
@@ -18,6 +19,9 @@ namespace quorvat::symbolic {
 namespace {
 
 using Real = long double;  // products of many small element values
+
+// The highest power of s whose coefficient the element expansion is tried on.
+constexpr std::size_t max_element_power = 2;
 
 Real to_real(const fmpz_t z) {
     slong exponent = 0;
@@ -109,6 +113,21 @@ public:
         }
         for (std::size_t p = 0; p < allowed.size(); ++p) finish(out[p], root, p);
         return out;
+    }
+
+    // Terms found another way in place of those of the graph, for the coefficient of s^p of root.
+    void adopt(Coefficient& out, const std::vector<ElementTerm>& terms, long branches, int root, std::size_t p) const {
+        out.terms.clear();
+        for (const ElementTerm& t : terms) {
+            Term term{t.exponents, t.coefficient, 0};
+            std::vector<ulong> exponents(1, 0);
+            exponents.insert(exponents.end(), t.exponents.begin(), t.exponents.end());
+            term.value = term_value(exponents, fmpq_numref(t.coefficient.get()));
+            out.terms.push_back(std::move(term));
+        }
+        out.report.paths = branches;
+        out.report.limited = false;
+        finish(out, root, p);
     }
 
     static constexpr int levels = 4;
@@ -487,6 +506,24 @@ DominantResult dominant_terms(const NestedResult& result, const DominantOptions&
         std::vector<Coefficient> n_parts, d_parts;
         if (root >= 0) n_parts = simplifier.run(root, top, cap);
         d_parts = simplifier.run(result.graph.determinant, bottom, cap);
+        // Where the graph's terms fall short (their cancelling pairs were cut apart), the
+        // low powers, those of the gain and the dominant poles, are expanded element by
+        // element instead.
+        auto mend = [&](std::vector<Coefficient>& parts, int node, int column) {
+            for (std::size_t p = 0; p < parts.size() && p <= max_element_power; ++p) {
+                Coefficient& c = parts[p];
+                if (!c.report.limited && c.report.error <= c.report.allowed) continue;
+                exact::Rational value;
+                fmpq_poly_get_coeff_fmpq(value.get(), simplifier.exact(node).get(), static_cast<slong>(p));
+                std::optional<ElementExpansion> found =
+                    element_dominant_terms(result.system, values, column, static_cast<long>(p), value.get(), c.report.allowed);
+                if (found) simplifier.adopt(c, found->terms, found->branches, node, p);
+            }
+        };
+        if (options.tolerance > 0) {
+            if (root >= 0) mend(n_parts, root, k - 1);
+            mend(d_parts, result.graph.determinant, -1);
+        }
         std::reverse(n_parts.begin(), n_parts.end());
         std::reverse(d_parts.begin(), d_parts.end());
 

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <optional>
 #include <random>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,8 @@
 #include "engine/scanner.h"
 #include "exact/exact_solver.h"
 #include "symbolic/dominant_terms.h"
+#include "symbolic/element_expansion.h"
+#include "symbolic/graph_values.h"
 #include "symbolic/nested_solver.h"
 #include "symbolic/substitution.h"
 #include "symbolic/symbolic_solver.h"
@@ -236,7 +240,7 @@ TEST(Symbolic, DominantTermsKeepTheLargestWithinTheTolerance) {
 TEST(Symbolic, DominantTermErrorBoundsHoldOnRandomCircuits) {
     std::mt19937 random(7);
     const char* nodes[] = {"0", "a", "b", "c"};
-    int checked = 0, banded_checked = 0;
+    int checked = 0, banded_checked = 0, expanded = 0;
     for (int circuit = 0; circuit < 25; ++circuit) {
         std::string netlist = "aleatorio\nV1 a 0 1 IMPULSO\n";
         for (int e = 1; e <= 7; ++e) {
@@ -289,6 +293,33 @@ TEST(Symbolic, DominantTermErrorBoundsHoldOnRandomCircuits) {
             ++checked;
         }
 
+        // Element by element with no tolerance, the low powers of det A come out as every
+        // term of the flat expansion once, each linear in its symbols, largest first.
+        const symbolic::GraphValues at_values = symbolic::evaluate_at_values(chained.graph, chained.system, chained.symbols);
+        std::vector<exact::Rational> values(chained.symbols.symbols.size());
+        for (std::size_t i = 0; i < values.size(); ++i) symbolic::symbol_value(chained.symbols, i, values[i].get());
+        for (long power = 0; power <= 1; ++power) {
+            exact::Rational want;
+            fmpz_poly_get_coeff_fmpz(fmpq_numref(want.get()), at_values.determinant.get(), power);
+            fmpq_div(want.get(), want.get(), at_values.factor.get());
+            if (fmpq_is_zero(want.get())) continue;
+            long flat = 0;  // terms of s^(power + 1) in s det A, fully expanded
+            const symbolic::Mpoly& den = whole.kept.functions[0].denominator;
+            for (slong t = 0; t < den.length(); ++t)
+                flat += fmpz_mpoly_get_term_var_exp_ui(den.get(), t, 0, den.ctx()) == static_cast<ulong>(power + 1);
+            std::optional<symbolic::ElementExpansion> all =
+                symbolic::element_dominant_terms(chained.system, values, -1, power, want.get(), 0.0);
+            ASSERT_TRUE(all.has_value()) << "s^" << power;
+            EXPECT_EQ(static_cast<long>(all->terms.size()), flat) << "s^" << power;
+            std::set<std::vector<ulong>> distinct;
+            for (const symbolic::ElementTerm& term : all->terms) {
+                distinct.insert(term.exponents);
+                EXPECT_LE(*std::max_element(term.exponents.begin(), term.exponents.end()), 1u);
+            }
+            EXPECT_EQ(distinct.size(), all->terms.size());
+            ++expanded;
+        }
+
         // With a band the whole response stays within the tolerance over it: N/D of the
         // kept terms against the exact one at frequencies of the band.
         symbolic::DominantResult banded = symbolic::dominant_terms(chained, {0.05, 10.0, 1e4});
@@ -321,6 +352,7 @@ TEST(Symbolic, DominantTermErrorBoundsHoldOnRandomCircuits) {
     }
     EXPECT_GE(checked, 20);
     EXPECT_GE(banded_checked, 10);
+    EXPECT_GE(expanded, 20);
     fp_clear();  // the ratios above may divide by a zero coefficient
 }
 
