@@ -297,6 +297,15 @@ void report_approximation(const SymbolicFlags& flags, const symbolic::DominantRe
                 notes << "\n";
             }
         }
+        const auto simplified = [&notes](const char* what, const std::optional<symbolic::SimplifiedRatio>& r,
+                                         const char* unit) {
+            if (!r) return;
+            notes << "    " << what << ", simplificado elemento a elemento: " << r->formula << "\n      = "
+                  << format_number("%.6g", r->value) << unit << "; " << r->top_terms << " e " << r->bottom_terms
+                  << " termos, erro " << format_number("%.2e", r->error) << "\n";
+        };
+        simplified("Ganho em s -> 0", f.simplified.gain, "");
+        simplified("Polo dominante -a0/a1", f.simplified.pole, " rad/s");
     }
 }
 

@@ -584,6 +584,7 @@ DominantResult dominant_terms(const NestedResult& result, const DominantOptions&
                     std::max(report.band_degrees, static_cast<double>(std::fabs(std::arg(ratio))) * 180 / std::numbers::pi);
             }
         }
+        if (!band) report.simplified = simplified_gain_and_pole(result, values, k, options.tolerance);
         out.reports.push_back(std::move(report));
         out.kept.functions.push_back(std::move(f));
     }

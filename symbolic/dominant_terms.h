@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "symbolic/nested_solver.h"
+#include "symbolic/simplified_ratio.h"
 #include "symbolic/symbolic_solver.h"
 
 namespace quorvat::symbolic {
@@ -28,6 +29,7 @@ struct DominantFunction {
     std::vector<CoefficientReport> numerator, denominator;  // highest power first
     double band_db = 0.0;       // with a band: largest change of the response in dB
     double band_degrees = 0.0;  // and in phase
+    GainAndPole simplified;     // the gain and the dominant pole as short formulas
 };
 
 struct DominantOptions {

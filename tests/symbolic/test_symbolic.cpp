@@ -20,6 +20,7 @@
 #include "symbolic/element_expansion.h"
 #include "symbolic/graph_values.h"
 #include "symbolic/nested_solver.h"
+#include "symbolic/simplified_ratio.h"
 #include "symbolic/substitution.h"
 #include "symbolic/symbolic_solver.h"
 #include "symbolic_testing.h"
@@ -233,6 +234,30 @@ TEST(Symbolic, DominantTermsKeepTheLargestWithinTheTolerance) {
     const std::size_t difference = run.out.find("diferença relativa ", pole);
     ASSERT_NE(difference, std::string::npos);
     EXPECT_LT(lenient_to_double(run.out.substr(difference + 20, 8)), 0.02) << run.out.substr(pole, 200);
+
+    // The 24-transistor op-amp: its coefficients are sums of thousands of like terms, but
+    // the gain and the dominant pole simplify, element by element, to short formulas.
+    auto opamp = testing::read_tables(testing::read_file(testing::source_path("examples/amp_op_bipolar24.net")));
+    symbolic::NestedResult graph = symbolic::solve_nested(*opamp, {}, {23}, symbolic::NumeratorForm::chained);
+    ASSERT_EQ(graph.status, symbolic::NestedResult::Status::solved);
+    std::vector<exact::Rational> values(graph.symbols.symbols.size());
+    for (std::size_t i = 0; i < values.size(); ++i) symbolic::symbol_value(graph.symbols, i, values[i].get());
+    const symbolic::GainAndPole short_forms = symbolic::simplified_gain_and_pole(graph, values, 23, 0.1);
+    ASSERT_TRUE(short_forms.gain && short_forms.pole);
+    for (const auto& part : {*short_forms.gain, *short_forms.pole}) {
+        EXPECT_LE(part.error, 0.1) << part.formula;
+        EXPECT_LE(part.top_terms + part.bottom_terms, 60) << part.formula;
+    }
+    // The gain against the exact solution's; the pole near -30 rad/s, as the example says.
+    const exact::RationalFunction x = exact::solve_exact(*opamp).variables[22];
+    long low = 0;
+    while (fmpz_is_zero(x.denominator.get()->coeffs + low)) ++low;
+    exact::Rational exact_gain;
+    fmpq_set_fmpz_frac(exact_gain.get(), x.numerator.get()->coeffs + low, x.denominator.get()->coeffs + low);
+    const double gain = fmpq_get_d(exact_gain.get());
+    EXPECT_LE(std::fabs(short_forms.gain->value / gain - 1), short_forms.gain->error + 1e-12) << gain;
+    EXPECT_NEAR(short_forms.pole->value, -30, 3);
+    EXPECT_NE(short_forms.gain->formula.find("V1"), std::string::npos);
 }
 
 // On random circuits every stated error bound holds against the coefficients of the
@@ -240,7 +265,7 @@ TEST(Symbolic, DominantTermsKeepTheLargestWithinTheTolerance) {
 TEST(Symbolic, DominantTermErrorBoundsHoldOnRandomCircuits) {
     std::mt19937 random(7);
     const char* nodes[] = {"0", "a", "b", "c"};
-    int checked = 0, banded_checked = 0, expanded = 0;
+    int checked = 0, banded_checked = 0, expanded = 0, simplified = 0;
     for (int circuit = 0; circuit < 25; ++circuit) {
         std::string netlist = "aleatorio\nV1 a 0 1 IMPULSO\n";
         for (int e = 1; e <= 7; ++e) {
@@ -320,6 +345,28 @@ TEST(Symbolic, DominantTermErrorBoundsHoldOnRandomCircuits) {
             ++expanded;
         }
 
+        // The short gain and pole, against the flat exact coefficients: each within the
+        // error it states.
+        const symbolic::GainAndPole short_forms = symbolic::simplified_gain_and_pole(chained, values, k, 0.1);
+        auto lowest = [](const exact::IntPoly& p) {
+            long i = 0;
+            while (i <= p.degree() && fmpz_is_zero(p.get()->coeffs + i)) ++i;
+            return i;
+        };
+        const long low = lowest(d0);
+        if (short_forms.gain) {
+            ASSERT_EQ(lowest(n0), low);
+            const double gain = coefficient(n0, low) / coefficient(d0, low);
+            EXPECT_LE(std::fabs(short_forms.gain->value / gain - 1), short_forms.gain->error + 1e-12);
+            EXPECT_LE(short_forms.gain->error, 0.1);
+            ++simplified;
+        }
+        if (short_forms.pole && low == 1) {
+            const double pole = -coefficient(d0, 1) / coefficient(d0, 2);
+            EXPECT_LE(std::fabs(short_forms.pole->value / pole - 1), short_forms.pole->error + 1e-12);
+            ++simplified;
+        }
+
         // With a band the whole response stays within the tolerance over it: N/D of the
         // kept terms against the exact one at frequencies of the band.
         symbolic::DominantResult banded = symbolic::dominant_terms(chained, {0.05, 10.0, 1e4});
@@ -353,6 +400,7 @@ TEST(Symbolic, DominantTermErrorBoundsHoldOnRandomCircuits) {
     EXPECT_GE(checked, 20);
     EXPECT_GE(banded_checked, 10);
     EXPECT_GE(expanded, 20);
+    EXPECT_GE(simplified, 10);
     fp_clear();  // the ratios above may divide by a zero coefficient
 }
 

@@ -1,0 +1,370 @@
+#include "symbolic/simplified_ratio.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <flint/fmpz_mpoly_factor.h>
+
+#include "engine/fp_fault.h"
+#include "symbolic/element_stamps.h"
+#include "symbolic/formats.h"
+#include "symbolic/graph_values.h"
+
+namespace quorvat::symbolic {
+
+namespace {
+
+using namespace stamps;
+
+enum class Choice : char { undecided, removed, forced };
+
+// One coefficient of det A or of a numerator as a function of the choices: the stamps of
+// power 0 at s = 0 (power 0), or the sum over the stamps in s of each one forced (power 1).
+struct Form {
+    Target target;
+    int power = 0;
+};
+
+struct Split {
+    std::vector<int> forced, undecided, in_s;
+    bool possible = true;  // every forced symbol has a stamp of power 0 here
+};
+
+Split split(const Form& form, const std::vector<Choice>& choice) {
+    Split out;
+    std::vector<bool> present(choice.size(), false);
+    for (std::size_t k = 0; k < form.target.pieces.size(); ++k) {
+        const Piece& p = form.target.pieces[k];
+        const Choice c = choice[static_cast<std::size_t>(p.symbol)];
+        if (p.power == 0) {
+            present[static_cast<std::size_t>(p.symbol)] = true;
+            if (c == Choice::forced) out.forced.push_back(static_cast<int>(k));
+            if (c == Choice::undecided) out.undecided.push_back(static_cast<int>(k));
+        } else if (c == Choice::undecided) {
+            out.in_s.push_back(static_cast<int>(k));
+        }
+    }
+    for (std::size_t s = 0; s < choice.size(); ++s) out.possible = out.possible && (choice[s] != Choice::forced || present[s]);
+    return out;
+}
+
+Real value(const Form& form, const std::vector<Choice>& choice) {
+    const Split parts = split(form, choice);
+    if (!parts.possible) return 0;
+    const Evaluator evaluate(form.target);
+    if (form.power == 0) return evaluate.value(parts.forced, parts.undecided);
+    Real sum = 0;
+    for (int k : parts.in_s) {
+        std::vector<int> forced = parts.forced;
+        forced.push_back(k);
+        sum += evaluate.value(forced, parts.undecided);
+    }
+    return sum;
+}
+
+// Every term of the form with the choices made: the undecided stamps expanded, branches
+// that vanish at the values skipped. False beyond max_terms.
+struct Leaf {
+    std::vector<int> forced;
+};
+
+bool expand(const Evaluator& evaluate, std::vector<int> forced, const std::vector<int>& undecided, std::size_t next,
+            Real branch, Real floor, std::vector<Leaf>& leaves, std::size_t max_terms) {
+    if (std::fabs(branch) <= floor) return true;
+    if (next == undecided.size()) {
+        leaves.push_back({std::move(forced)});
+        return leaves.size() <= max_terms;
+    }
+    const std::vector<int> rest(undecided.begin() + static_cast<long>(next) + 1, undecided.end());
+    const Real removed = evaluate.value(forced, rest);
+    if (!expand(evaluate, forced, undecided, next + 1, removed, floor, leaves, max_terms)) return false;
+    forced.push_back(undecided[next]);
+    return expand(evaluate, std::move(forced), undecided, next + 1, branch - removed, floor, leaves, max_terms);
+}
+
+struct Terms {
+    std::vector<std::vector<ulong>> exponents;  // by symbol
+    std::vector<exact::Rational> coefficients;
+    exact::Rational sum;                        // at the values
+};
+
+bool terms_of(const Form& form, const std::vector<Choice>& choice, const std::vector<exact::Rational>& values,
+              Terms& out) {
+    const Split parts = split(form, choice);
+    if (!parts.possible) return false;
+    const Evaluator evaluate(form.target);
+    const Real total = value(form, choice);
+    const Real floor = 1e-12L * std::fabs(total);
+    std::vector<Leaf> leaves;
+    constexpr std::size_t max_terms = 256;
+    if (form.power == 0) {
+        if (!expand(evaluate, parts.forced, parts.undecided, 0, total, floor, leaves, max_terms)) return false;
+    } else {
+        for (int k : parts.in_s) {
+            std::vector<int> forced = parts.forced;
+            forced.push_back(k);
+            if (!expand(evaluate, forced, parts.undecided, 0, evaluate.value(forced, parts.undecided), floor, leaves,
+                        max_terms))
+                return false;
+        }
+    }
+    exact::Rational coefficient, term;
+    for (const Leaf& leaf : leaves) {
+        if (!evaluate.coefficient(leaf.forced, coefficient.get())) return false;
+        if (fmpq_is_zero(coefficient.get())) continue;
+        std::vector<ulong> exponents(values.size(), 0);
+        fmpq_set(term.get(), coefficient.get());
+        for (int k : leaf.forced) {
+            const int symbol = form.target.pieces[static_cast<std::size_t>(k)].symbol;
+            ++exponents[static_cast<std::size_t>(symbol)];
+            fmpq_mul(term.get(), term.get(), values[static_cast<std::size_t>(symbol)].get());
+        }
+        fmpq_add(out.sum.get(), out.sum.get(), term.get());
+        out.exponents.push_back(std::move(exponents));
+        out.coefficients.push_back(coefficient);
+    }
+    return !out.coefficients.empty();
+}
+
+// The fewest of the largest terms whose sum is within share (relative) of the whole.
+Terms largest_terms(const Terms& all, const std::vector<exact::Rational>& values, double share) {
+    std::vector<Real> size(all.coefficients.size());
+    std::vector<std::size_t> order(size.size());
+    for (std::size_t i = 0; i < size.size(); ++i) {
+        Real v = to_real(all.coefficients[i].get());
+        for (std::size_t s = 0; s < values.size(); ++s)
+            for (ulong e = 0; e < all.exponents[i][s]; ++e) v *= to_real(values[s].get());
+        size[i] = v;
+        order[i] = i;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return std::fabs(size[a]) > std::fabs(size[b]); });
+    const Real whole = to_real(all.sum.get());
+    Terms out;
+    Real kept = 0;
+    exact::Rational term;
+    for (std::size_t i : order) {
+        if (!out.coefficients.empty() && std::fabs(whole - kept) <= static_cast<Real>(share) * std::fabs(whole)) break;
+        kept += size[i];
+        out.exponents.push_back(all.exponents[i]);
+        out.coefficients.push_back(all.coefficients[i]);
+        fmpq_set(term.get(), all.coefficients[i].get());
+        for (std::size_t s = 0; s < values.size(); ++s)
+            for (ulong e = 0; e < all.exponents[i][s]; ++e) fmpq_mul(term.get(), term.get(), values[s].get());
+        fmpq_add(out.sum.get(), out.sum.get(), term.get());
+    }
+    return out;
+}
+
+// A polynomial as the product of its irreducible factors, in text; terms counts the
+// terms written.
+std::string factored_text(const Mpoly& p, const std::vector<std::string>& names, long& terms) {
+    fmpz_mpoly_factor_t f;
+    fmpz_mpoly_factor_init(f, p.ctx());
+    std::string text;
+    if (!fmpz_mpoly_factor(f, p.get(), p.ctx())) {
+        fmpz_mpoly_factor_clear(f, p.ctx());
+        terms += p.length();
+        return "(" + sum_text(p, names) + ")";
+    }
+    std::vector<std::string> parts;
+    if (!fmpz_is_one(f->constant)) {
+        char* digits = fmpz_get_str(nullptr, 10, f->constant);
+        parts.emplace_back(digits);
+        flint_free(digits);
+    }
+    for (slong i = 0; i < f->num; ++i) {
+        Mpoly factor(p);
+        fmpz_mpoly_set(factor.get(), f->poly + i, p.ctx());
+        terms += factor.length();
+        std::string part = sum_text(factor, names);
+        if (factor.length() > 1) part = "(" + part + ")";
+        if (!fmpz_is_one(f->exp + i)) {
+            char* e = fmpz_get_str(nullptr, 10, f->exp + i);
+            part += "^" + std::string(e);
+            flint_free(e);
+        }
+        parts.push_back(part);
+    }
+    fmpz_mpoly_factor_clear(f, p.ctx());
+    if (parts.empty()) parts.emplace_back("1");
+    for (std::size_t i = 0; i < parts.size(); ++i) text += (i ? "*" : "") + parts[i];
+    return text;
+}
+
+// top/bottom in text: resistors as resistances, the factors common to both cancelled,
+// each side written as a product of its factors.
+std::string ratio_text(const Terms& top, const Terms& bottom, const NestedResult& result, long& top_terms,
+                       long& bottom_terms) {
+    const std::size_t symbols = result.symbols.symbols.size();
+    std::vector<ulong> most(symbols, 0);
+    for (const Terms* side : {&top, &bottom})
+        for (const auto& e : side->exponents)
+            for (std::size_t s = 0; s < symbols; ++s) most[s] = std::max(most[s], e[s]);
+    const MpolyContext& ctx = *result.ctx;
+    auto poly = [&](const Terms& side) {
+        Mpoly p(ctx);
+        std::vector<ulong> exponents(symbols + 1, 0);
+        for (std::size_t t = 0; t < side.exponents.size(); ++t) {
+            for (std::size_t s = 0; s < symbols; ++s)
+                exponents[s + 1] = result.symbols.symbols[s].resistance ? most[s] - side.exponents[t][s] : side.exponents[t][s];
+            fmpz_mpoly_push_term_fmpz_ui(p.get(), fmpq_numref(side.coefficients[t].get()), exponents.data(), ctx.get());
+        }
+        fmpz_mpoly_sort_terms(p.get(), ctx.get());
+        fmpz_mpoly_combine_like_terms(p.get(), ctx.get());
+        return p;
+    };
+    Mpoly t = poly(top), b = poly(bottom), g(ctx);
+    if (fmpz_mpoly_gcd(g.get(), t.get(), b.get(), ctx.get()) && !fmpz_mpoly_is_one(g.get(), ctx.get())) {
+        fmpz_mpoly_divides(t.get(), t.get(), g.get(), ctx.get());
+        fmpz_mpoly_divides(b.get(), b.get(), g.get(), ctx.get());
+    }
+    // The denominator's sign leads: a negative one moves to the numerator.
+    if (fmpz_sgn(b.get()->coeffs) < 0) {
+        fmpz_mpoly_neg(t.get(), t.get(), ctx.get());
+        fmpz_mpoly_neg(b.get(), b.get(), ctx.get());
+    }
+    const std::vector<std::string> names = symbol_names(result.symbols);
+    top_terms = bottom_terms = 0;
+    return "(" + factored_text(t, names, top_terms) + ")/(" + factored_text(b, names, bottom_terms) + ")";
+}
+
+// The ratio top/bottom (times sign) simplified within tolerance of exact (a rational).
+std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int sign, const fmpq* exact,
+                                        const std::vector<exact::Rational>& values, double tolerance,
+                                        const NestedResult& result) {
+    const Real want = to_real(exact);
+    if (want == 0) return std::nullopt;
+    std::vector<Choice> choice(values.size(), Choice::undecided);
+    auto error = [&]() -> Real {
+        const Real t = value(top, choice), b = value(bottom, choice);
+        if (t == 0 || b == 0) return std::numeric_limits<Real>::infinity();
+        return std::fabs(sign * t / b / want - 1);
+    };
+    // The method's own reading of the circuit must give the exact ratio.
+    if (!(error() <= 1e-9L)) return std::nullopt;
+    const Real allowed = static_cast<Real>(tolerance) * (1 - 1e-6L);
+
+    std::vector<bool> in_s(values.size(), false), present(values.size(), false);
+    for (const Form* form : {&top, &bottom})
+        for (const Piece& p : form->target.pieces) {
+            (p.power == 0 ? present : in_s)[static_cast<std::size_t>(p.symbol)] = true;
+        }
+    // Symbols are tried in the order of the least change they make, twice over: an
+    // element that mattered may stop mattering once others are decided.
+    for (int pass = 0; pass < 3; ++pass) {
+        struct Option {
+            std::size_t symbol;
+            Real change;
+        };
+        std::vector<Option> order;
+        for (std::size_t s = 0; s < values.size(); ++s) {
+            if (choice[s] != Choice::undecided || !(present[s] || in_s[s])) continue;
+            Real best = std::numeric_limits<Real>::infinity();
+            for (Choice c : {Choice::removed, Choice::forced}) {
+                if (c == Choice::forced && in_s[s]) continue;  // an element in s stays one
+                choice[s] = c;
+                best = std::min(best, error());
+            }
+            choice[s] = Choice::undecided;
+            if (best <= allowed) order.push_back({s, best});
+        }
+        std::stable_sort(order.begin(), order.end(), [](const Option& a, const Option& b) { return a.change < b.change; });
+        bool decided = false;
+        for (const Option& o : order) {
+            Choice best_choice = Choice::undecided;
+            Real best = std::numeric_limits<Real>::infinity();
+            for (Choice c : {Choice::removed, Choice::forced}) {
+                if (c == Choice::forced && in_s[o.symbol]) continue;
+                choice[o.symbol] = c;
+                const Real e = error();
+                if (e < best) {
+                    best = e;
+                    best_choice = c;
+                }
+            }
+            choice[o.symbol] = best <= allowed ? best_choice : Choice::undecided;
+            decided = decided || best <= allowed;
+        }
+        if (!decided) break;
+    }
+
+    Terms whole_top, whole_bottom;
+    if (!terms_of(top, choice, values, whole_top) || !terms_of(bottom, choice, values, whole_bottom)) return std::nullopt;
+    // Then the smallest of the remaining terms go too, each side within a share of what
+    // the tolerance leaves, halved until the ratio is within it exactly.
+    exact::Rational ratio, change;
+    auto ratio_error = [&](const Terms& t, const Terms& b) {
+        fmpq_div(ratio.get(), t.sum.get(), b.sum.get());
+        if (sign < 0) fmpq_neg(ratio.get(), ratio.get());
+        fmpq_div(change.get(), ratio.get(), exact);
+        fmpz_sub(fmpq_numref(change.get()), fmpq_numref(change.get()), fmpq_denref(change.get()));
+        fmpq_abs(change.get(), change.get());
+        return fmpq_is_zero(change.get()) ? 0.0 : std::nextafter(static_cast<double>(to_real(change.get())), 2.0);
+    };
+    Terms t = whole_top, b = whole_bottom;
+    double reached = ratio_error(t, b);
+    if (reached > tolerance) return std::nullopt;
+    for (double share = tolerance / 3; share > 1e-12; share /= 2) {
+        Terms small_top = largest_terms(whole_top, values, share), small_bottom = largest_terms(whole_bottom, values, share);
+        const double e = ratio_error(small_top, small_bottom);
+        if (e <= tolerance) {
+            t = std::move(small_top);
+            b = std::move(small_bottom);
+            reached = e;
+            break;
+        }
+    }
+    ratio_error(t, b);  // leaves ratio at the kept terms' value
+    SimplifiedRatio out;
+    out.error = reached;
+    out.formula = (sign < 0 ? "-" : "") + ratio_text(t, b, result, out.top_terms, out.bottom_terms);
+    out.value = static_cast<double>(to_real(ratio.get()));
+    return out;
+}
+
+long lowest_power(const exact::IntPoly& p) {
+    for (long i = 0; i <= p.degree(); ++i)
+        if (!fmpz_is_zero(p.get()->coeffs + i)) return i;
+    return -1;
+}
+
+}  // namespace
+
+GainAndPole simplified_gain_and_pole(const NestedResult& result, const std::vector<exact::Rational>& values,
+                                     int variable, double tolerance) {
+    FpFlagsGuard keep_flags;  // ratios of values that vanish are skipped, not faults
+    GainAndPole out;
+    if (tolerance <= 0) return out;
+    const GraphValues at = evaluate_at_values(result.graph, result.system, result.symbols);
+    const long a = lowest_power(at.numerators[static_cast<std::size_t>(variable) - 1]);
+    const long b = lowest_power(at.determinant);
+    if (b < 0 || b > 1) return out;
+    Form det, det_next, numerator;
+    if (!build_target(result.system, -1, values, det.target)) return out;
+    det.power = static_cast<int>(b);
+    exact::Rational exact, lower;
+    // X(s) = N(s) / (s det A): the gain is finite and not zero when N has one power of s
+    // more than det A at the bottom.
+    if (a == b + 1 && a <= 1 && build_target(result.system, variable - 1, values, numerator.target)) {
+        numerator.power = static_cast<int>(a);
+        fmpz_poly_get_coeff_fmpz(fmpq_numref(exact.get()), at.numerators[static_cast<std::size_t>(variable) - 1].get(), a);
+        fmpz_poly_get_coeff_fmpz(fmpq_denref(exact.get()), at.determinant.get(), b);
+        fmpq_canonicalise(exact.get());
+        out.gain = simplify(numerator, det, 1, exact.get(), values, tolerance, result);
+    }
+    if (b == 0 && at.determinant.degree() >= 1) {
+        det_next.target = det.target;
+        det_next.power = 1;
+        fmpz_poly_get_coeff_fmpz(fmpq_numref(exact.get()), at.determinant.get(), 0);
+        fmpz_poly_get_coeff_fmpz(fmpq_denref(exact.get()), at.determinant.get(), 1);
+        if (!fmpz_is_zero(fmpq_denref(exact.get()))) {
+            fmpq_canonicalise(exact.get());
+            fmpq_neg(exact.get(), exact.get());
+            out.pole = simplify(det, det_next, -1, exact.get(), values, tolerance, result);
+        }
+    }
+    return out;
+}
+
+}  // namespace quorvat::symbolic
