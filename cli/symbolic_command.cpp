@@ -17,6 +17,7 @@
 #include "exact/exact_solver.h"
 #include "numeric/verification.h"
 #include "symbolic/dominant_poles.h"
+#include "symbolic/graph_values.h"
 #include "symbolic/dominant_terms.h"
 #include "symbolic/formats.h"
 #include "symbolic/nested_formats.h"
@@ -59,6 +60,13 @@ const char* const symbolic_usage =
     "  --polos             as aproximações de polo dominante p1 = -a0/a1, p2 = -a1/a2...\n"
     "                      do denominador em símbolos (termos dominantes a TOL, 0.1 sem\n"
     "                      --aproximar), cada uma conferida com a raiz exata\n"
+    "  --ganho-polo        só o ganho em s -> 0 (o valor final com uma fonte degrau) e\n"
+    "                      o polo dominante -a0/a1 de cada\n"
+    "                      variável, simplificados elemento a elemento: cada elemento\n"
+    "                      é retirado ou tomado como dominante enquanto a razão nos\n"
+    "                      valores do netlist muda no máximo TOL (de --aproximar, 0.1\n"
+    "                      sem ela); rápido mesmo onde os coeficientes têm milhares de\n"
+    "                      termos (texto)\n"
     "  --spice, --fontes impulso|degrau, --amp-op NOME:+,-,saida\n"
     "                      como em \"quorvat-cli analisar\": um NETLIST .cir, .sp, .spice\n"
     "                      ou .ckt é um deck SPICE, importado antes da leitura\n"
@@ -78,6 +86,7 @@ struct SymbolicFlags {
     double tolerance = 0.0;
     bool nested = false;
     bool poles = false;
+    bool gain_pole = false;  // --ganho-polo: only the simplified gain and dominant pole
     double band_low = 0.0, band_high = 0.0;  // Hz; 0: no band
     std::string netlist;
     DeckFlags deck;  // a SPICE deck is imported in memory
@@ -135,8 +144,8 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
             if (deck < 0) return false;
             continue;
         }
-        if (word == "--aninhado" || word == "--polos") {
-            (word == "--aninhado" ? flags.nested : flags.poles) = true;
+        if (word == "--aninhado" || word == "--polos" || word == "--ganho-polo") {
+            (word == "--aninhado" ? flags.nested : word == "--polos" ? flags.poles : flags.gain_pole) = true;
             continue;
         }
         if (word == "--variaveis" || word == "--numericos" || word == "--simbolos" || word == "--formato" ||
@@ -178,6 +187,12 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
     }
     if (flags.nested && (flags.approximate || flags.poles)) {
         err << "quorvat-cli simbolico: --aninhado não se combina com --aproximar nem com --polos\n";
+        return false;
+    }
+    if (flags.gain_pole && (flags.nested || flags.poles || flags.band_high > 0 ||
+                            flags.format != symbolic::SymbolicFormat::text)) {
+        err << "quorvat-cli simbolico: --ganho-polo escreve texto e não se combina com --aninhado, --polos nem "
+               "--banda\n";
         return false;
     }
     if (flags.nested && flags.format == symbolic::SymbolicFormat::json) {
@@ -275,6 +290,22 @@ std::string format_number(const char* format, double value) {
     return text;
 }
 
+// The gain and the dominant pole simplified element by element; with missing, a line
+// for each that could not be.
+void report_simplified(const symbolic::GainAndPole& parts, bool missing, std::ostream& notes) {
+    auto one = [&](const char* what, const std::optional<symbolic::SimplifiedRatio>& r, const char* unit) {
+        if (!r) {
+            if (missing) notes << "    " << what << ": sem forma simplificada (nulo, infinito ou fora do alcance do método)\n";
+            return;
+        }
+        notes << "    " << what << ", simplificado elemento a elemento: " << r->formula << "\n      = "
+              << format_number("%.6g", r->value) << unit << "; " << r->top_terms << " e " << r->bottom_terms
+              << " termos, erro " << format_number("%.2e", r->error) << "\n";
+    };
+    one(parts.final_value ? "Valor final, s*X(s) em s -> 0" : "Ganho em s -> 0", parts.gain, "");
+    one("Polo dominante -a0/a1", parts.pole, " rad/s");
+}
+
 // The approximation's report: the error reached in every coefficient.
 void report_approximation(const SymbolicFlags& flags, const symbolic::DominantResult& result,
                           const std::vector<std::string>& names, int node_count, std::ostream& notes) {
@@ -297,15 +328,7 @@ void report_approximation(const SymbolicFlags& flags, const symbolic::DominantRe
                 notes << "\n";
             }
         }
-        const auto simplified = [&notes](const char* what, const std::optional<symbolic::SimplifiedRatio>& r,
-                                         const char* unit) {
-            if (!r) return;
-            notes << "    " << what << ", simplificado elemento a elemento: " << r->formula << "\n      = "
-                  << format_number("%.6g", r->value) << unit << "; " << r->top_terms << " e " << r->bottom_terms
-                  << " termos, erro " << format_number("%.2e", r->error) << "\n";
-        };
-        simplified("Ganho em s -> 0", f.simplified.gain, "");
-        simplified("Polo dominante -a0/a1", f.simplified.pole, " rad/s");
+        report_simplified(f.simplified, false, notes);
     }
 }
 
@@ -354,6 +377,20 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
     if (difference != 0) {
         report_check(difference, notes, err);
         return 4;
+    }
+    if (flags.gain_pole) {
+        const double tolerance = flags.approximate ? flags.tolerance : 0.1;
+        std::vector<exact::Rational> values(result.symbols.symbols.size());
+        for (std::size_t i = 0; i < values.size(); ++i) symbolic::symbol_value(result.symbols, i, values[i].get());
+        notes << "verificado (a forma exata de que as fórmulas foram tiradas)\n";
+        notes << "Ganho e polo dominante com tolerância " << format_number("%g", tolerance)
+              << " (erro relativo nos valores do netlist, exato):\n";
+        for (int k : result.variables) {
+            notes << "  " << (k > tables.node_count ? "I(" : "V(") << to_utf8(names[k]) << "):\n";
+            report_simplified(symbolic::simplified_gain_and_pole(result, values, k, tolerance), true, notes);
+        }
+        out.flush();
+        return 0;
     }
     symbolic::DominantOptions options;
     options.tolerance = flags.approximate ? flags.tolerance : 0.1;
@@ -420,7 +457,8 @@ namespace {
 int solve_and_write(const SymbolicFlags& flags, EngineTables& tables_ref, const std::vector<int>& wanted,
                     const std::vector<std::string>& names, std::ostream& out, std::ostream& err) {
     EngineTables* tables = &tables_ref;
-    if (flags.nested || flags.approximate || flags.poles) return graph_command(flags, *tables, wanted, names, out, err);
+    if (flags.nested || flags.approximate || flags.poles || flags.gain_pole)
+        return graph_command(flags, *tables, wanted, names, out, err);
 
     symbolic::SymbolicResult result = symbolic::solve_symbolic(*tables, flags.choice, wanted);
     if (result.status == symbolic::SymbolicResult::Status::too_large) {

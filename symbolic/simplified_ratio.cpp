@@ -156,40 +156,52 @@ Terms largest_terms(const Terms& all, const std::vector<exact::Rational>& values
     return out;
 }
 
-// A polynomial as the product of its irreducible factors, in text; terms counts the
-// terms written.
-std::string factored_text(const Mpoly& p, const std::vector<std::string>& names, long& terms) {
+// A polynomial as the product of its irreducible factors, in text; a sum among other
+// factors in parentheses.
+std::string factored_text(const Mpoly& p, const std::vector<std::string>& names) {
     fmpz_mpoly_factor_t f;
     fmpz_mpoly_factor_init(f, p.ctx());
-    std::string text;
     if (!fmpz_mpoly_factor(f, p.get(), p.ctx())) {
         fmpz_mpoly_factor_clear(f, p.ctx());
-        terms += p.length();
-        return "(" + sum_text(p, names) + ")";
+        return sum_text(p, names);
     }
     std::vector<std::string> parts;
+    std::vector<bool> sums;
     if (!fmpz_is_one(f->constant)) {
         char* digits = fmpz_get_str(nullptr, 10, f->constant);
         parts.emplace_back(digits);
+        sums.push_back(false);
         flint_free(digits);
     }
     for (slong i = 0; i < f->num; ++i) {
         Mpoly factor(p);
         fmpz_mpoly_set(factor.get(), f->poly + i, p.ctx());
-        terms += factor.length();
-        std::string part = sum_text(factor, names);
-        if (factor.length() > 1) part = "(" + part + ")";
+        parts.push_back(sum_text(factor, names));
+        sums.push_back(factor.length() > 1);
         if (!fmpz_is_one(f->exp + i)) {
             char* e = fmpz_get_str(nullptr, 10, f->exp + i);
-            part += "^" + std::string(e);
+            parts.back() = "(" + parts.back() + ")^" + e;
+            sums.back() = false;
             flint_free(e);
         }
-        parts.push_back(part);
     }
     fmpz_mpoly_factor_clear(f, p.ctx());
-    if (parts.empty()) parts.emplace_back("1");
-    for (std::size_t i = 0; i < parts.size(); ++i) text += (i ? "*" : "") + parts[i];
+    if (parts.empty()) return "1";
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        text += (i ? "*" : "") + (sums[i] && parts.size() > 1 ? "(" + parts[i] + ")" : parts[i]);
     return text;
+}
+
+// Whether text has a sum outside parentheses.
+bool sum_outside(const std::string& text) {
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '(') ++depth;
+        if (text[i] == ')') --depth;
+        if (depth == 0 && i > 0 && text[i - 1] == ' ' && (text[i] == '+' || text[i] == '-')) return true;
+    }
+    return false;
 }
 
 // top/bottom in text: resistors as resistances, the factors common to both cancelled,
@@ -225,8 +237,12 @@ std::string ratio_text(const Terms& top, const Terms& bottom, const NestedResult
         fmpz_mpoly_neg(b.get(), b.get(), ctx.get());
     }
     const std::vector<std::string> names = symbol_names(result.symbols);
-    top_terms = bottom_terms = 0;
-    return "(" + factored_text(t, names, top_terms) + ")/(" + factored_text(b, names, bottom_terms) + ")";
+    top_terms = t.length();
+    bottom_terms = b.length();
+    const std::string over = factored_text(t, names), under = factored_text(b, names);
+    if (under == "1") return over;
+    const bool single = under.find_first_of(" *+-/^()") == std::string::npos;
+    return (sum_outside(over) ? "(" + over + ")" : over) + "/" + (single ? under : "(" + under + ")");
 }
 
 // The ratio top/bottom (times sign) simplified within tolerance of exact (a rational).
@@ -305,7 +321,7 @@ std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int
     Terms t = whole_top, b = whole_bottom;
     double reached = ratio_error(t, b);
     if (reached > tolerance) return std::nullopt;
-    for (double share = tolerance / 3; share > 1e-12; share /= 2) {
+    for (double share = tolerance; share > 1e-12; share /= 1.5) {
         Terms small_top = largest_terms(whole_top, values, share), small_bottom = largest_terms(whole_bottom, values, share);
         const double e = ratio_error(small_top, small_bottom);
         if (e <= tolerance) {
@@ -345,8 +361,10 @@ GainAndPole simplified_gain_and_pole(const NestedResult& result, const std::vect
     det.power = static_cast<int>(b);
     exact::Rational exact, lower;
     // X(s) = N(s) / (s det A): the gain is finite and not zero when N has one power of s
-    // more than det A at the bottom.
-    if (a == b + 1 && a <= 1 && build_target(result.system, variable - 1, values, numerator.target)) {
+    // more than det A at the bottom; with as many (a step's response), s X(s) at s = 0,
+    // the final value, is.
+    out.final_value = a == b;
+    if ((a == b + 1 || a == b) && a <= 1 && build_target(result.system, variable - 1, values, numerator.target)) {
         numerator.power = static_cast<int>(a);
         fmpz_poly_get_coeff_fmpz(fmpq_numref(exact.get()), at.numerators[static_cast<std::size_t>(variable) - 1].get(), a);
         fmpz_poly_get_coeff_fmpz(fmpq_denref(exact.get()), at.determinant.get(), b);

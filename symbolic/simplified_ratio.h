@@ -25,6 +25,7 @@ struct SimplifiedRatio {
 
 struct GainAndPole {
     std::optional<SimplifiedRatio> gain;  // N/D as s -> 0, where that is finite and not zero
+    bool final_value = false;             // gain is of s X(s) (a step's response): its final value
     std::optional<SimplifiedRatio> pole;  // p1 = -a0/a1 of D(s) = s (a0 + a1 s + ...)
 };
 
