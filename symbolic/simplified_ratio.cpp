@@ -97,7 +97,7 @@ bool terms_of(const Form& form, const std::vector<Choice>& choice, const std::ve
     const Real total = value(form, choice);
     const Real floor = 1e-12L * std::fabs(total);
     std::vector<Leaf> leaves;
-    constexpr std::size_t max_terms = 256;
+    constexpr std::size_t max_terms = 4096;
     if (form.power == 0) {
         if (!expand(evaluate, parts.forced, parts.undecided, 0, total, floor, leaves, max_terms)) return false;
     } else {
