@@ -31,6 +31,20 @@ struct Split {
     bool possible = true;  // every forced symbol has a stamp of power 0 here
 };
 
+// Determinants left to spend: each costs an LU of up to twice the system's size, so the
+// count allowed falls with its cube and a large circuit gives up in about a second.
+struct Budget {
+    long left = 0;
+    explicit Budget(int n) {
+        const double side = 2.0 * std::max(1, n);
+        left = static_cast<long>(std::min(200'000.0, 6e9 / (side * side * side)));
+    }
+    bool spend(long count) {
+        left -= count;
+        return left >= 0;
+    }
+};
+
 Split split(const Form& form, const std::vector<Choice>& choice) {
     Split out;
     std::vector<bool> present(choice.size(), false);
@@ -49,9 +63,10 @@ Split split(const Form& form, const std::vector<Choice>& choice) {
     return out;
 }
 
-Real value(const Form& form, const std::vector<Choice>& choice) {
+Real value(const Form& form, const std::vector<Choice>& choice, Budget& budget) {
     const Split parts = split(form, choice);
     if (!parts.possible) return 0;
+    if (!budget.spend(form.power == 0 ? 1 : static_cast<long>(parts.in_s.size()))) return 0;
     const Evaluator evaluate(form.target);
     if (form.power == 0) return evaluate.value(parts.forced, parts.undecided);
     Real sum = 0;
@@ -70,17 +85,18 @@ struct Leaf {
 };
 
 bool expand(const Evaluator& evaluate, std::vector<int> forced, const std::vector<int>& undecided, std::size_t next,
-            Real branch, Real floor, std::vector<Leaf>& leaves, std::size_t max_terms) {
+            Real branch, Real floor, std::vector<Leaf>& leaves, std::size_t max_terms, Budget& budget) {
     if (std::fabs(branch) <= floor) return true;
+    if (!budget.spend(1)) return false;
     if (next == undecided.size()) {
         leaves.push_back({std::move(forced)});
         return leaves.size() <= max_terms;
     }
     const std::vector<int> rest(undecided.begin() + static_cast<long>(next) + 1, undecided.end());
     const Real removed = evaluate.value(forced, rest);
-    if (!expand(evaluate, forced, undecided, next + 1, removed, floor, leaves, max_terms)) return false;
+    if (!expand(evaluate, forced, undecided, next + 1, removed, floor, leaves, max_terms, budget)) return false;
     forced.push_back(undecided[next]);
-    return expand(evaluate, std::move(forced), undecided, next + 1, branch - removed, floor, leaves, max_terms);
+    return expand(evaluate, std::move(forced), undecided, next + 1, branch - removed, floor, leaves, max_terms, budget);
 }
 
 struct Terms {
@@ -90,22 +106,22 @@ struct Terms {
 };
 
 bool terms_of(const Form& form, const std::vector<Choice>& choice, const std::vector<exact::Rational>& values,
-              Terms& out) {
+              Terms& out, Budget& budget) {
     const Split parts = split(form, choice);
     if (!parts.possible) return false;
     const Evaluator evaluate(form.target);
-    const Real total = value(form, choice);
+    const Real total = value(form, choice, budget);
     const Real floor = 1e-12L * std::fabs(total);
     std::vector<Leaf> leaves;
     constexpr std::size_t max_terms = 4096;
     if (form.power == 0) {
-        if (!expand(evaluate, parts.forced, parts.undecided, 0, total, floor, leaves, max_terms)) return false;
+        if (!expand(evaluate, parts.forced, parts.undecided, 0, total, floor, leaves, max_terms, budget)) return false;
     } else {
         for (int k : parts.in_s) {
             std::vector<int> forced = parts.forced;
             forced.push_back(k);
-            if (!expand(evaluate, forced, parts.undecided, 0, evaluate.value(forced, parts.undecided), floor, leaves,
-                        max_terms))
+            if (!budget.spend(1) || !expand(evaluate, forced, parts.undecided, 0, evaluate.value(forced, parts.undecided),
+                                            floor, leaves, max_terms, budget))
                 return false;
         }
     }
@@ -252,8 +268,10 @@ std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int
     const Real want = to_real(exact);
     if (want == 0) return std::nullopt;
     std::vector<Choice> choice(values.size(), Choice::undecided);
+    Budget budget(top.target.n);
     auto error = [&]() -> Real {
-        const Real t = value(top, choice), b = value(bottom, choice);
+        const Real t = value(top, choice, budget), b = value(bottom, choice, budget);
+        if (budget.left < 0) return std::numeric_limits<Real>::infinity();
         if (t == 0 || b == 0) return std::numeric_limits<Real>::infinity();
         return std::fabs(sign * t / b / want - 1);
     };
@@ -306,7 +324,9 @@ std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int
     }
 
     Terms whole_top, whole_bottom;
-    if (!terms_of(top, choice, values, whole_top) || !terms_of(bottom, choice, values, whole_bottom)) return std::nullopt;
+    if (budget.left < 0 || !terms_of(top, choice, values, whole_top, budget) ||
+        !terms_of(bottom, choice, values, whole_bottom, budget))
+        return std::nullopt;
     // Then the smallest of the remaining terms go too, each side within a share of what
     // the tolerance leaves, halved until the ratio is within it exactly.
     exact::Rational ratio, change;
