@@ -45,20 +45,7 @@ int write_stream(const PendingFile& file) {
     int fd = ::open(file.name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return errno;
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* stream = ::fdopen(fd, "w");
-    if (!stream) {
-        int error = errno;
-        ::close(fd);
-        return error;
-    }
-    errno = 0;
-    bool ok = file.write(stream) && std::fflush(stream) == 0 && !std::ferror(stream);
-    int error = errno;
-    if (std::fclose(stream) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    return ok ? 0 : (error != 0 ? error : EIO);
+    return write_through_descriptor(fd, file);
 }
 
 }  // namespace

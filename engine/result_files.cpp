@@ -197,20 +197,7 @@ int write_temporary(const PendingFile& file, std::string& temporary) {
         temporary.clear();
         return errno;
     }
-    std::FILE* stream = ::fdopen(fd, "w");
-    if (!stream) {
-        int error = errno;
-        ::close(fd);
-        return error;
-    }
-    errno = 0;
-    bool ok = file.write(stream) && std::fflush(stream) == 0 && !std::ferror(stream);
-    int error = errno;
-    if (std::fclose(stream) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    return ok ? 0 : (error != 0 ? error : EIO);
+    return write_through_descriptor(fd, file);
 }
 
 // The journal of the renames to come, put in place whole by a rename of its own.
@@ -228,6 +215,23 @@ int write_journal(const SetName& set, const std::vector<std::string>& temporarie
 }
 
 }  // namespace
+
+int write_through_descriptor(int fd, const PendingFile& file) {
+    std::FILE* stream = ::fdopen(fd, "w");
+    if (!stream) {
+        int error = errno;
+        ::close(fd);
+        return error;
+    }
+    errno = 0;
+    bool ok = file.write(stream) && std::fflush(stream) == 0 && !std::ferror(stream);
+    int error = errno;
+    if (std::fclose(stream) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    return ok ? 0 : (error != 0 ? error : EIO);
+}
 
 void set_result_rename_hook(void (*hook)(std::size_t renamed)) { rename_hook = hook; }
 

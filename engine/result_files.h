@@ -33,6 +33,10 @@ struct PendingFile {
 bool write_files_all_or_nothing(const std::vector<PendingFile>& files, const std::string& protected_path,
                                 LogSink& log);
 
+/// Writes file's contents through the open descriptor fd, which it closes; 0 or the
+/// errno of the failure (EIO where the stream failed without one).
+int write_through_descriptor(int fd, const PendingFile& file);
+
 /// Holds the lock of the set that the file name belongs to (by its base name) for its
 /// lifetime, after completing the renames of a writer that died among them and removing
 /// its temporaries. A reader holds it while it reads a numerator and its denominator, so

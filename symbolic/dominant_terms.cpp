@@ -12,24 +12,18 @@
 
 #include "engine/fp_fault.h"
 #include "symbolic/element_expansion.h"
+#include "symbolic/element_stamps.h"
 #include "symbolic/graph_values.h"
 
 namespace quorvat::symbolic {
 
 namespace {
 
-using Real = long double;  // products of many small element values
+using stamps::Real;
+using stamps::to_real;
 
 // The highest power of s whose coefficient the element expansion is tried on.
 constexpr std::size_t max_element_power = 2;
-
-Real to_real(const fmpz_t z) {
-    slong exponent = 0;
-    const double mantissa = fmpz_get_d_2exp(&exponent, z);
-    return std::ldexp(static_cast<Real>(mantissa), static_cast<int>(exponent));
-}
-
-Real to_real(const fmpq* q) { return to_real(fmpq_numref(q)) / to_real(fmpq_denref(q)); }
 
 struct Term {
     std::vector<ulong> exponents;  // by symbol

@@ -88,10 +88,7 @@ std::optional<ElementExpansion> element_dominant_terms(const SymbolicSystem& sys
     fmpq_mul(bound.get(), bound.get(), allowed.get());
     // Branches this small are rounding, or terms no tolerance above zero would keep.
     const Real negligible = tolerance > 0 ? 1e-15L * std::fabs(want) : 0;
-    // Each branch costs an LU of up to twice the system's size: the budget is counted in
-    // arithmetic too, so that a large circuit gives up in about a second, not an hour.
-    const double side = 2.0 * std::max(1, target.n);
-    const long affordable = static_cast<long>(std::min<double>(static_cast<double>(max_branches), 6e9 / (side * side * side)));
+    const long affordable = affordable_branches(target.n, max_branches);
     while (!open.empty() && branches < affordable) {
         Branch b = open.top();
         open.pop();

@@ -1,5 +1,6 @@
 #include "symbolic/element_stamps.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <Eigen/Dense>
@@ -7,13 +8,13 @@
 
 namespace quorvat::symbolic::stamps {
 
-namespace {
-
 Real to_real(const fmpz_t z) {
     slong exponent = 0;
     const double mantissa = fmpz_get_d_2exp(&exponent, z);
     return std::ldexp(static_cast<Real>(mantissa), static_cast<int>(exponent));
 }
+
+namespace {
 
 // The stamps of one symbol and power as u v^T; false when they are not of rank one.
 bool factor(const std::map<Entry, exact::Rational>& entries, Piece& piece) {
@@ -86,6 +87,11 @@ bool build_target(const SymbolicSystem& system, int column, const std::vector<ex
         out.pieces.push_back(std::move(piece));
     }
     return true;
+}
+
+long affordable_branches(int n, long cap) {
+    const double side = 2.0 * std::max(1, n);
+    return static_cast<long>(std::min(static_cast<double>(cap), 6e9 / (side * side * side)));
 }
 
 Real Evaluator::value(const std::vector<int>& forced, const std::vector<int>& undecided) const {

@@ -16,6 +16,7 @@ namespace quorvat::symbolic::stamps {
 
 using Real = long double;  // products of many element values
 
+Real to_real(const fmpz_t z);
 Real to_real(const fmpq* q);
 
 using Entry = std::pair<int, int>;  // row, column
@@ -38,6 +39,11 @@ struct Target {
 /// A (column < 0), or A with that column replaced by b, split into numbers and stamps;
 /// false when a stamp is not of rank one in one symbol or a number multiplies s.
 bool build_target(const SymbolicSystem& system, int column, const std::vector<exact::Rational>& values, Target& out);
+
+/// How many branch values may be computed on a system of n variables, at most cap: each
+/// costs an LU of up to 2n, so the count falls with its cube and a large circuit gives up
+/// in about a second instead of an hour.
+long affordable_branches(int n, long cap);
 
 class Evaluator {
 public:

@@ -31,14 +31,10 @@ struct Split {
     bool possible = true;  // every forced symbol has a stamp of power 0 here
 };
 
-// Determinants left to spend: each costs an LU of up to twice the system's size, so the
-// count allowed falls with its cube and a large circuit gives up in about a second.
+// Determinants left to spend.
 struct Budget {
     long left = 0;
-    explicit Budget(int n) {
-        const double side = 2.0 * std::max(1, n);
-        left = static_cast<long>(std::min(200'000.0, 6e9 / (side * side * side)));
-    }
+    explicit Budget(int n) : left(affordable_branches(n, 200'000)) {}
     bool spend(long count) {
         left -= count;
         return left >= 0;
