@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include <flint/fmpz.h>
-#include <flint/nmod_mat.h>
+#include <flint/nmod_vec.h>
 #include <flint/nmod_vec.h>
 #include <flint/ulong_extras.h>
 
@@ -290,48 +290,44 @@ struct Factorisation {
 
 // The polynomials of degree < L through the values ys (one row per polynomial) at the
 // L points xs modulo a prime, all at once: the Lagrange basis of the points as an L x L
-// matrix T (row i the coefficients of the basis polynomial of point i), then one matrix
-// product Y T.
-void interpolate_all(const std::vector<mp_limb_t>& xs, nmod_t mod, const std::vector<mp_limb_t>& ys,
-                     std::size_t rows, std::vector<mp_limb_t>& out) {
-    const slong length = static_cast<slong>(xs.size());
-    const std::size_t l = xs.size();
-    // M(s) = prod (s - x_i), then each M / (s - x_i) by synthetic division.
-    std::vector<mp_limb_t> master(l + 1, 0), quotient(l), weight(l);
-    master[0] = 1;
-    for (std::size_t i = 0; i < l; ++i) {
-        for (std::size_t j = i + 1; j > 0; --j)
-            master[j] = nmod_sub(master[j - 1], nmod_mul(xs[i], master[j], mod), mod);
-        master[0] = nmod_neg(nmod_mul(xs[i], master[0], mod), mod);
-    }
-    nmod_mat_t basis, values, result;
-    nmod_mat_init(basis, length, length, mod.n);
-    nmod_mat_init(values, static_cast<slong>(rows), length, mod.n);
-    nmod_mat_init(result, static_cast<slong>(rows), length, mod.n);
-    for (std::size_t i = 0; i < l; ++i) {
-        mp_limb_t carry = 0;  // quotient of master by (s - x_i), highest power first
-        for (std::size_t j = l; j > 0; --j) {
-            carry = nmod_add(master[j], nmod_mul(carry, xs[i], mod), mod);
-            quotient[j - 1] = carry;
+// matrix, kept by coefficient (row j the coefficient of s^j of every basis polynomial),
+// then one dot product per output coefficient. The buffers live across primes: at a few
+// megabytes each, freeing them would hand them back to the system and fault them in again.
+struct Interpolation {
+    std::vector<mp_limb_t> master, quotient, basis;
+
+    void run(const std::vector<mp_limb_t>& xs, nmod_t mod, const std::vector<mp_limb_t>& ys, std::size_t rows,
+             std::vector<mp_limb_t>& out) {
+        const std::size_t l = xs.size();
+        // M(s) = prod (s - x_i), then each M / (s - x_i) by synthetic division.
+        master.assign(l + 1, 0);
+        quotient.resize(l);
+        basis.resize(l * l);
+        master[0] = 1;
+        for (std::size_t i = 0; i < l; ++i) {
+            for (std::size_t j = i + 1; j > 0; --j)
+                master[j] = nmod_sub(master[j - 1], nmod_mul(xs[i], master[j], mod), mod);
+            master[0] = nmod_neg(nmod_mul(xs[i], master[0], mod), mod);
         }
-        mp_limb_t at = 0;  // the quotient at x_i
-        for (std::size_t j = l; j > 0; --j) at = nmod_add(nmod_mul(at, xs[i], mod), quotient[j - 1], mod);
-        mp_limb_t w = n_invmod(at, mod.n);
-        for (std::size_t j = 0; j < l; ++j)
-            nmod_mat_entry(basis, static_cast<slong>(i), static_cast<slong>(j)) = nmod_mul(w, quotient[j], mod);
+        for (std::size_t i = 0; i < l; ++i) {
+            mp_limb_t carry = 0;  // quotient of master by (s - x_i), highest power first
+            for (std::size_t j = l; j > 0; --j) {
+                carry = nmod_add(master[j], nmod_mul(carry, xs[i], mod), mod);
+                quotient[j - 1] = carry;
+            }
+            mp_limb_t at = 0;  // the quotient at x_i
+            for (std::size_t j = l; j > 0; --j) at = nmod_add(nmod_mul(at, xs[i], mod), quotient[j - 1], mod);
+            const mp_limb_t w = n_invmod(at, mod.n);
+            for (std::size_t j = 0; j < l; ++j) basis[j * l + i] = nmod_mul(w, quotient[j], mod);
+        }
+        const slong length = static_cast<slong>(l);
+        const int limbs = _nmod_vec_dot_bound_limbs(length, mod);
+        out.resize(rows * l);
+        for (std::size_t r = 0; r < rows; ++r)
+            for (std::size_t j = 0; j < l; ++j)
+                out[r * l + j] = _nmod_vec_dot(&ys[r * l], &basis[j * l], length, mod, limbs);
     }
-    for (std::size_t r = 0; r < rows; ++r)
-        for (std::size_t i = 0; i < l; ++i)
-            nmod_mat_entry(values, static_cast<slong>(r), static_cast<slong>(i)) = ys[r * l + i];
-    nmod_mat_mul(result, values, basis);
-    out.resize(rows * l);
-    for (std::size_t r = 0; r < rows; ++r)
-        for (std::size_t j = 0; j < l; ++j)
-            out[r * l + j] = nmod_mat_entry(result, static_cast<slong>(r), static_cast<slong>(j));
-    nmod_mat_clear(basis);
-    nmod_mat_clear(values);
-    nmod_mat_clear(result);
-}
+};
 
 // Every term of det A, or of a Cramer numerator, takes one entry from each row of
 // [A | b], and one from each column of A but one replaced by b.
@@ -436,6 +432,23 @@ struct Reconstruction {
         return changed;
     }
 
+    // Whether every value, taken as a symmetric residue, is well below the modulus: the
+    // mark of integers already recovered, where a residue still missing primes looks as
+    // large as the modulus. Only a hint for when to check the solution.
+    bool looks_complete() const {
+        fmpz_t v;
+        fmpz_init(v);
+        const slong modulus_bits = static_cast<slong>(fmpz_bits(modulus));
+        slong largest = 0;
+        for (const fmpz& value : values) {
+            fmpz_sub(v, modulus, &value);
+            largest = std::max(largest, static_cast<slong>(std::min(fmpz_bits(&value), fmpz_bits(v))));
+            if (largest + 16 >= modulus_bits) break;
+        }
+        fmpz_clear(v);
+        return largest + 16 < modulus_bits;
+    }
+
     // Polynomial o of length `length` as signed integers (symmetric residues).
     void get(IntPoly& out, std::size_t o, slong length) const {
         fmpz_t half, v;
@@ -481,9 +494,10 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
     PivotOrder order;
     bool have_order = false, regular = false;
     Factorisation lu;
+    Interpolation interpolation;
     std::vector<mp_limb_t> xs, ys, polynomials;
     std::vector<mp_limb_t> batch_primes, batch_residues;
-    std::size_t batch_size = 1;
+    std::size_t batch_size = 1, folded_primes = 0;
     // Primes of 59 bits: a dot product of up to 1024 products then fits in two limbs,
     // which makes the interpolation's matrix product about twice as fast as at 62 bits.
     constexpr int prime_bits = 59;
@@ -549,7 +563,7 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
         }
         regular = true;
         {
-            interpolate_all(xs, residues.mod, ys, outputs, polynomials);
+            interpolation.run(xs, residues.mod, ys, outputs, polynomials);
             const std::size_t slot = batch_primes.size();
             batch_primes.push_back(prime);
             batch_residues.resize(coefficients * batch_size);
@@ -566,16 +580,20 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
                     compact[i * batch_primes.size() + j] = batch_residues[i * batch_size + j];
             batch_residues.swap(compact);
         }
-        bool changed = reconstruction.add(batch_primes, batch_residues, coefficients);
+        const bool changed = reconstruction.add(batch_primes, batch_residues, coefficients);
+        folded_primes += batch_primes.size();
         batch_primes.clear();
-        batch_size = std::min<std::size_t>(2 * batch_size, 16);
+        // Batches of a quarter of the primes so far: a solution is checked at most a
+        // quarter past the primes it needed, and the folds stay few.
+        batch_size = std::clamp<std::size_t>(folded_primes / 2, 1, 16);
         const bool past_bound = static_cast<long>(fmpz_bits(reconstruction.modulus)) > needed_bits;
-        if (!past_bound && (changed || !every_variable)) continue;
+        if (!past_bound && (!every_variable || (changed && !reconstruction.looks_complete()))) continue;
         reconstruction.get(den, 0, length);
         for (std::size_t o = 1; o < outputs; ++o)
             reconstruction.get(numerators[static_cast<std::size_t>(sought[o - 1])], o, length);
         // Past the bound the residues are the integers; before it, a result that one
-        // more batch of primes left unchanged is accepted once it satisfies the system.
+        // more batch of primes left unchanged, or whose values already sit well below
+        // the modulus, is accepted once it satisfies the system.
         if (past_bound || satisfies(system, den, numerators)) {
             outcome = ModularOutcome::solved;
             break;
