@@ -10,6 +10,7 @@
 
 #include "engine/fp_fault.h"
 #include "exact/exact_system.h"
+#include "exact/frequency_shift.h"
 #include "exact/multimodular.h"
 #include "exact/sparse_modular.h"
 
@@ -235,11 +236,10 @@ std::size_t estimated_memory_bytes(const fmpz_poly_mat_t a, const fmpz_poly_mat_
     return static_cast<std::size_t>(std::min(input + output + working, 1e18));
 }
 
-ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
-                                   const std::vector<int>& requested, const ProgressCallback& progress) {
-    // Integer arithmetic cannot fault; FLINT's prime search raises flags through its
-    // floating-point inverses, which are not the caller's.
-    FpFlagsGuard keep_flags;
+namespace {
+
+ExactSolution solve_as_given(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
+                             const std::vector<int>& requested, const ProgressCallback& progress) {
     ExactSolution result;
     const slong n = fmpz_poly_mat_nrows(a);
     if (n == 0) return result;
@@ -285,6 +285,26 @@ ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_
         const int k = reduce[i];
         result.variables[k - 1] = reduced(numerators[k - 1].get(), den.get());
     }
+    return result;
+}
+
+}  // namespace
+
+ExactSolution solve_integer_system(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, Method method,
+                                   const std::vector<int>& requested, const ProgressCallback& progress) {
+    // Integer arithmetic cannot fault; FLINT's prime search raises flags through its
+    // floating-point inverses, which are not the caller's.
+    FpFlagsGuard keep_flags;
+    const int shift = best_frequency_shift(a, b);
+    if (shift == 0) return solve_as_given(a, b, method, requested, progress);
+    fmpz_poly_mat_t shifted_a, shifted_b;
+    fmpz_poly_mat_init_set(shifted_a, a);
+    fmpz_poly_mat_init_set(shifted_b, b);
+    shift_frequency(shifted_a, shifted_b, shift);
+    ExactSolution result = solve_as_given(shifted_a, shifted_b, method, requested, progress);
+    fmpz_poly_mat_clear(shifted_a);
+    fmpz_poly_mat_clear(shifted_b);
+    for (RationalFunction& f : result.variables) unshift_frequency(f.numerator, f.denominator, shift);
     return result;
 }
 

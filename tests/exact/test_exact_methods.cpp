@@ -1,5 +1,6 @@
-// Every exact method gives the same reduced functions; the sparse method solves for the
-// wanted variables alone; the memory guard and the progress callback.
+// Every exact method gives the same reduced functions, as does the system in a shifted
+// frequency; the sparse method solves for the wanted variables alone; the memory guard
+// and the progress callback.
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -13,6 +14,8 @@
 #include "engine/fp_fault.h"
 #include "engine/limits.h"
 #include "exact/exact_solver.h"
+#include "exact/exact_system.h"
+#include "exact/frequency_shift.h"
 #include "support/fake_host.h"
 #include "support/test_files.h"
 
@@ -91,6 +94,22 @@ TEST(ExactMethods, GiveTheSameReducedFunctions) {
         }
         if (reference.singular) continue;
         ++solved;
+        // The system of s' = s / 2^k, solved and shifted back, for shifts either way.
+        exact::RationalPencil pencil = exact::assemble_exact(*tables);
+        for (int shift : {-37, 29}) {
+            fmpz_poly_mat_t a, b;
+            fmpz_poly_mat_init(a, tables->variable_count, tables->variable_count);
+            fmpz_poly_mat_init(b, tables->variable_count, 1);
+            pencil.to_integers(a, b);
+            exact::shift_frequency(a, b, shift);
+            exact::ExactSolution shifted = exact::solve_integer_system(a, b);
+            fmpz_poly_mat_clear(a);
+            fmpz_poly_mat_clear(b);
+            for (std::size_t k = 0; k < shifted.variables.size(); ++k) {
+                exact::unshift_frequency(shifted.variables[k].numerator, shifted.variables[k].denominator, shift);
+                EXPECT_TRUE(same(reference, shifted, k)) << shift << " " << k + 1;
+            }
+        }
         // One variable alone, by the sparse method: the same function, the others 0 / 1.
         const int n = tables->variable_count, k = 1 + n / 2;
         tables->wanted = {k};
