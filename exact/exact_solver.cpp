@@ -25,51 +25,73 @@ constexpr slong fraction_free_variables = 12;
 constexpr slong small_variables = 30;
 constexpr long fraction_free_bits = 2000;
 
-// The greatest common divisor of p and q when it is a constant times a power of s,
-// proved by one prime: modulo a prime that does not divide p's leading coefficient the
-// true gcd keeps its degree, so a gcd modulo the prime of s^t, t the common power of s
-// of p and q, leaves only content * s^t. False when that does not settle it.
-bool monomial_gcd(const fmpz_poly_struct* p, const fmpz_poly_struct* q, IntPoly& divisor) {
-    mp_limb_t prime = n_nextprime((UWORD(1) << 62) + 1000, 1);
-    while (fmpz_fdiv_ui(fmpz_poly_lead(p), prime) == 0) prime = n_nextprime(prime, 1);
-    nmod_poly_t pp, qq, g;
-    nmod_poly_init(pp, prime);
-    nmod_poly_init(qq, prime);
-    nmod_poly_init(g, prime);
-    fmpz_poly_get_nmod_poly(pp, p);
-    fmpz_poly_get_nmod_poly(qq, q);
-    nmod_poly_gcd(g, pp, qq);
-    slong power = 0;
-    while (power < p->length && power < q->length && fmpz_is_zero(p->coeffs + power) && fmpz_is_zero(q->coeffs + power))
-        ++power;
-    bool settled = nmod_poly_degree(g) == power;
-    nmod_poly_clear(pp);
-    nmod_poly_clear(qq);
-    nmod_poly_clear(g);
-    if (!settled) return false;
-    fmpz_t content, other;
-    fmpz_init(content);
-    fmpz_init(other);
-    fmpz_poly_content(content, p);
-    fmpz_poly_content(other, q);
-    fmpz_gcd(content, content, other);
-    fmpz_poly_zero(divisor.get());
-    fmpz_poly_set_coeff_fmpz(divisor.get(), power, content);
-    fmpz_clear(content);
-    fmpz_clear(other);
-    return true;
-}
+// The denominator s det A that every variable shares, with what each reduction needs of
+// it computed once: its content and its image modulo a prime.
+class SharedDenominator {
+public:
+    explicit SharedDenominator(const fmpz_poly_struct* den) {
+        fmpz_poly_shift_left(times_s_.get(), den, 1);
+        fmpz_init(content_);
+        fmpz_poly_content(content_, times_s_.get());
+        nmod_poly_init(modular_, prime_);
+        fmpz_poly_get_nmod_poly(modular_, times_s_.get());
+    }
+    ~SharedDenominator() {
+        fmpz_clear(content_);
+        nmod_poly_clear(modular_);
+    }
+    SharedDenominator(const SharedDenominator&) = delete;
+    SharedDenominator& operator=(const SharedDenominator&) = delete;
+
+    const fmpz_poly_struct* get() const { return times_s_.get(); }
+
+    // The greatest common divisor of p and this when it is a constant times a power of s,
+    // proved by the prime: modulo a prime that does not divide p's leading coefficient
+    // the true gcd keeps its degree, so a gcd modulo the prime of s^t, t the common power
+    // of s of both, leaves only content * s^t. False when that does not settle it.
+    bool monomial_gcd(const fmpz_poly_struct* p, IntPoly& divisor) const {
+        if (fmpz_fdiv_ui(fmpz_poly_lead(p), prime_) == 0) return false;
+        const fmpz_poly_struct* q = times_s_.get();
+        nmod_poly_t pp, g;
+        nmod_poly_init(pp, prime_);
+        nmod_poly_init(g, prime_);
+        fmpz_poly_get_nmod_poly(pp, p);
+        nmod_poly_gcd(g, pp, modular_);
+        slong power = 0;
+        while (power < p->length && power < q->length && fmpz_is_zero(p->coeffs + power) &&
+               fmpz_is_zero(q->coeffs + power))
+            ++power;
+        const bool settled = nmod_poly_degree(g) == power;
+        nmod_poly_clear(pp);
+        nmod_poly_clear(g);
+        if (!settled) return false;
+        // The common content, from the shared one down: usually 1 after a coefficient or two.
+        fmpz_t content;
+        fmpz_init_set(content, content_);
+        for (slong i = 0; i < p->length && !fmpz_is_one(content); ++i) fmpz_gcd(content, content, p->coeffs + i);
+        fmpz_poly_zero(divisor.get());
+        fmpz_poly_set_coeff_fmpz(divisor.get(), power, content);
+        fmpz_clear(content);
+        return true;
+    }
+
+private:
+    static constexpr mp_limb_t prime_ = UWORD(4611686018427388919);  // the first prime past 2^62 + 1000
+    IntPoly times_s_;
+    fmpz_t content_;
+    nmod_poly_t modular_;
+};
 
 // x_k / s in lowest terms, from A x = den b: x_k = column entry / den.
-RationalFunction reduced(const fmpz_poly_struct* solution, const fmpz_poly_struct* den) {
+RationalFunction reduced(const fmpz_poly_struct* solution, const SharedDenominator& den) {
     RationalFunction f;
     if (fmpz_poly_is_zero(solution)) {
         fmpz_poly_one(f.denominator.get());
         return f;
     }
-    fmpz_poly_shift_left(f.denominator.get(), den, 1);
+    fmpz_poly_set(f.denominator.get(), den.get());
     IntPoly divisor, remainder;
-    if (monomial_gcd(solution, f.denominator.get(), divisor)) {  // divide by content * s^t
+    if (den.monomial_gcd(solution, divisor)) {  // divide by content * s^t
         const slong power = divisor.degree();
         const fmpz* content = fmpz_poly_lead(divisor.get());
         fmpz_poly_shift_right(f.numerator.get(), solution, power);
@@ -276,6 +298,7 @@ ExactSolution solve_as_given(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, M
     std::vector<int> reduce = wanted;
     if (reduce.empty())
         for (slong k = 1; k <= n; ++k) reduce.push_back(static_cast<int>(k));
+    const SharedDenominator shared(den.get());
     for (std::size_t i = 0; i < reduce.size(); ++i) {
         if (!throttle.report("Redução das funções", static_cast<double>(i) / static_cast<double>(reduce.size()))) {
             result.cancelled = true;
@@ -283,7 +306,7 @@ ExactSolution solve_as_given(const fmpz_poly_mat_t a, const fmpz_poly_mat_t b, M
             return result;
         }
         const int k = reduce[i];
-        result.variables[k - 1] = reduced(numerators[k - 1].get(), den.get());
+        result.variables[k - 1] = reduced(numerators[k - 1].get(), shared);
     }
     return result;
 }
