@@ -3,7 +3,11 @@
 #include <algorithm>
 
 #include <flint/fmpz.h>
+#include <flint/fmpq.h>
+#include <flint/nmod_mat.h>
 #include <flint/nmod_vec.h>
+#include <flint/fmpq.h>
+#include <flint/nmod_mat.h>
 #include <flint/nmod_vec.h>
 #include <flint/ulong_extras.h>
 
@@ -329,6 +333,73 @@ struct Interpolation {
     }
 };
 
+// Whether A(s) v = 0 for a vector v of integers, which proves det A(s) = 0 at once. The
+// usual singular circuits have one: a floating node group (v its indicator), a loop of
+// voltage sources (v +-1 around it). v is found as the kernel of A(x) modulo the prime
+// at one point, normalised and read back as small rationals; a kernel that depends on s
+// is not found this way, and then the caller goes on to the slower proof by primes.
+constexpr slong max_kernel_variables = 2000;  // the dense matrix modulo the prime: 32 MB
+
+bool has_constant_kernel_vector(const SparseSystem& system, const Residues& residues, mp_limb_t x) {
+    const slong n = system.n;
+    if (n > max_kernel_variables) return false;
+    nmod_mat_t values, kernel;
+    nmod_mat_init(values, n, n, residues.mod.n);
+    nmod_mat_init(kernel, n, n, residues.mod.n);
+    for (slong r = 0; r < n; ++r)
+        for (slong e = system.start[r]; e < system.start[r + 1]; ++e)
+            if (system.column[e] < n) nmod_mat_entry(values, r, system.column[e]) = residues.at(e, x);
+    const slong nullity = nmod_mat_nullspace(kernel, values);
+    std::vector<fmpq> v(static_cast<std::size_t>(n));
+    for (fmpq& q : v) fmpq_init(&q);
+    bool found = false;
+    if (nullity > 0) {
+        // The first basis vector, scaled to 1 at its first non-zero entry.
+        slong lead = 0;
+        while (lead < n && nmod_mat_entry(kernel, lead, 0) == 0) ++lead;
+        const mp_limb_t scale = n_invmod(nmod_mat_entry(kernel, lead, 0), residues.mod.n);
+        fmpz_t residue, modulus, denominators;
+        fmpz_init(residue);
+        fmpz_init_set_ui(modulus, residues.mod.n);
+        fmpz_init_set_ui(denominators, 1);
+        found = true;
+        for (slong c = 0; c < n && found; ++c) {
+            fmpz_set_ui(residue, nmod_mul(nmod_mat_entry(kernel, c, 0), scale, residues.mod));
+            found = fmpq_reconstruct_fmpz(&v[static_cast<std::size_t>(c)], residue, modulus) != 0;
+            fmpz_lcm(denominators, denominators, fmpq_denref(&v[static_cast<std::size_t>(c)]));
+        }
+        // Exactly: every row of A(s) times v, over the common denominator, is zero.
+        fmpz_poly_t row, term;
+        fmpz_poly_init(row);
+        fmpz_poly_init(term);
+        fmpz_t weight;
+        fmpz_init(weight);
+        for (slong r = 0; r < n && found; ++r) {
+            fmpz_poly_zero(row);
+            for (slong e = system.start[r]; e < system.start[r + 1]; ++e) {
+                const slong c = system.column[e];
+                if (c >= n) continue;
+                const fmpq* q = &v[static_cast<std::size_t>(c)];
+                fmpz_divexact(weight, denominators, fmpq_denref(q));
+                fmpz_mul(weight, weight, fmpq_numref(q));
+                fmpz_poly_scalar_mul_fmpz(term, system.entry[e], weight);
+                fmpz_poly_add(row, row, term);
+            }
+            found = fmpz_poly_is_zero(row);
+        }
+        fmpz_clear(weight);
+        fmpz_poly_clear(row);
+        fmpz_poly_clear(term);
+        fmpz_clear(residue);
+        fmpz_clear(modulus);
+        fmpz_clear(denominators);
+    }
+    for (fmpq& q : v) fmpq_clear(&q);
+    nmod_mat_clear(values);
+    nmod_mat_clear(kernel);
+    return found;
+}
+
 // Every term of det A, or of a Cramer numerator, takes one entry from each row of
 // [A | b], and one from each column of A but one replaced by b.
 slong degree_bound(const SparseSystem& system) {
@@ -492,7 +563,7 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
     fmpz_t excluded;
     fmpz_init_set_ui(excluded, 1);  // product of the primes modulo which det A vanishes
     PivotOrder order;
-    bool have_order = false, regular = false;
+    bool have_order = false, regular = false, tried_kernel = false;
     Factorisation lu;
     Interpolation interpolation;
     std::vector<mp_limb_t> xs, ys, polynomials;
@@ -544,6 +615,15 @@ ModularOutcome solve_sparse_modular(const fmpz_poly_mat_t a, const fmpz_poly_mat
                 // at this point; none means det A(x) = 0.
                 PivotOrder fresh;
                 if (!choose_order(system, residues, block_points[q], fresh)) {
+                    // Singular at this point: at the first one, look for the kernel that
+                    // would prove the whole system singular.
+                    if (!regular && !tried_kernel) {
+                        tried_kernel = true;
+                        if (has_constant_kernel_vector(system, residues, block_points[q])) {
+                            fmpz_clear(excluded);
+                            return ModularOutcome::singular;
+                        }
+                    }
                     ++vanishing;
                     continue;
                 }

@@ -129,6 +129,10 @@ TEST(ExactMethods, SingularSystemsAreFoundByEveryMethod) {
         for (Method method : {Method::fraction_free, Method::multimodular, Method::sparse})
             EXPECT_TRUE(exact::solve_exact(*tables, method).singular) << netlist;
     }
+    // A floating pair beside a 150-section ladder: proved singular by its kernel vector,
+    // where the proof by primes alone takes seconds.
+    std::string large = ladder(150, "C") + "C900 n900 n901 1e-9\n";
+    EXPECT_TRUE(exact::solve_exact(*read(dir, large), Method::sparse).singular);
 }
 
 TEST(ExactMethods, MemoryGuardAndProgress) {
