@@ -159,21 +159,31 @@ void remove_stale_temporaries(const SetName& set) {
     for (const std::string& name : stale) ::unlinkat(::dirfd(dir.get()), name.c_str(), 0);
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-    if (a == b) return true;
-    struct stat sa {}, sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
+// What a result's name leads to now: whether it is the protected file (through links
+// too), and the errno of an existing file there that must not be replaced, or 0. A
+// read-only old result is kept as the user made it. One lstat per name: a set is dozens.
+struct ExistingFile {
+    bool is_protected = false;
+    int refusal = 0;
+};
 
-// The errno of an existing file at name that must not be replaced, or 0. A read-only
-// old result is kept as the user made it.
-int replace_refusal(const std::string& name) {
+ExistingFile existing_file(const std::string& name, const std::string& protected_path, const struct stat* protected_info) {
+    ExistingFile out;
+    out.is_protected = !protected_path.empty() && name == protected_path;
     struct stat info {};
-    if (::lstat(name.c_str(), &info) != 0) return errno == ENOENT ? 0 : errno;
-    if (S_ISDIR(info.st_mode)) return EISDIR;
-    if (S_ISREG(info.st_mode) && ::access(name.c_str(), W_OK) != 0) return errno;
-    return 0;
+    if (::lstat(name.c_str(), &info) != 0) {
+        out.refusal = errno == ENOENT ? 0 : errno;
+        return out;
+    }
+    struct stat target = info;
+    if (S_ISLNK(info.st_mode) && ::stat(name.c_str(), &target) != 0) target = info;
+    if (protected_info && target.st_dev == protected_info->st_dev && target.st_ino == protected_info->st_ino)
+        out.is_protected = true;
+    if (S_ISDIR(info.st_mode))
+        out.refusal = EISDIR;
+    else if (S_ISREG(info.st_mode) && ::access(name.c_str(), W_OK) != 0)
+        out.refusal = errno;
+    return out;
 }
 
 // Creates a new temporary file of name's set beside it (0666 less the umask, as fopen
@@ -253,16 +263,20 @@ ResultSetLock::~ResultSetLock() {
 
 bool write_files_all_or_nothing(const std::vector<PendingFile>& files, const std::string& protected_path,
                                 LogSink& log) {
+    struct stat protected_info {};
+    const bool protected_exists = !protected_path.empty() && ::stat(protected_path.c_str(), &protected_info) == 0;
+    std::vector<ExistingFile> existing;
     for (const PendingFile& file : files) {
-        if (!protected_path.empty() && same_file(file.name, protected_path)) {
+        existing.push_back(existing_file(file.name, protected_path, protected_exists ? &protected_info : nullptr));
+        if (existing.back().is_protected) {
             log_message(log, "O arquivo de resultado %s é o próprio netlist: nenhum arquivo foi gravado.",
                         file.name.c_str());
             return false;
         }
     }
-    for (const PendingFile& file : files) {
-        if (int error = replace_refusal(file.name)) {
-            log_message(log, "Erro ao gravar o arquivo %s: %s", file.name.c_str(), error_reason(error));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (int error = existing[i].refusal) {
+            log_message(log, "Erro ao gravar o arquivo %s: %s", files[i].name.c_str(), error_reason(error));
             return false;
         }
     }
