@@ -139,17 +139,79 @@ bool terms_of(const Form& form, const std::vector<Choice>& choice, const std::ve
     return !out.coefficients.empty();
 }
 
-// The fewest of the largest terms whose sum is within share (relative) of the whole.
-Terms largest_terms(const Terms& all, const std::vector<exact::Rational>& values, double share) {
+// Each term's value at the netlist values.
+std::vector<Real> term_sizes(const Terms& all, const std::vector<exact::Rational>& values) {
     std::vector<Real> size(all.coefficients.size());
-    std::vector<std::size_t> order(size.size());
     for (std::size_t i = 0; i < size.size(); ++i) {
         Real v = to_real(all.coefficients[i].get());
         for (std::size_t s = 0; s < values.size(); ++s)
             for (ulong e = 0; e < all.exponents[i][s]; ++e) v *= to_real(values[s].get());
         size[i] = v;
-        order[i] = i;
     }
+    return size;
+}
+
+// The terms of all that keep says, with their exact sum.
+Terms kept_terms(const Terms& all, const std::vector<bool>& keep, const std::vector<exact::Rational>& values) {
+    Terms out;
+    exact::Rational term;
+    for (std::size_t i = 0; i < keep.size(); ++i) {
+        if (!keep[i]) continue;
+        out.exponents.push_back(all.exponents[i]);
+        out.coefficients.push_back(all.coefficients[i]);
+        fmpq_set(term.get(), all.coefficients[i].get());
+        for (std::size_t s = 0; s < values.size(); ++s)
+            for (ulong e = 0; e < all.exponents[i][s]; ++e) fmpq_mul(term.get(), term.get(), values[s].get());
+        fmpq_add(out.sum.get(), out.sum.get(), term.get());
+    }
+    return out;
+}
+
+// Terms of either side dropped one at a time, smallest first, while the ratio stays
+// within the tolerance: a term of one side may go with one of the other whose change
+// cancels its own, which trimming each side alone cannot see. The sums are followed in
+// long double with a margin; the caller checks the result exactly.
+void greedy_trim(const Terms& top, const Terms& bottom, const std::vector<exact::Rational>& values, Real want,
+                 Real allowed, std::vector<bool>& keep_top, std::vector<bool>& keep_bottom) {
+    const std::vector<Real> top_size = term_sizes(top, values), bottom_size = term_sizes(bottom, values);
+    keep_top.assign(top_size.size(), true);
+    keep_bottom.assign(bottom_size.size(), true);
+    Real t = 0, b = 0;
+    for (Real v : top_size) t += v;
+    for (Real v : bottom_size) b += v;
+    struct Candidate {
+        bool in_top;
+        std::size_t index;
+        Real size;
+    };
+    std::vector<Candidate> order;
+    for (std::size_t i = 0; i < top_size.size(); ++i) order.push_back({true, i, top_size[i]});
+    for (std::size_t i = 0; i < bottom_size.size(); ++i) order.push_back({false, i, bottom_size[i]});
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Candidate& x, const Candidate& y) { return std::fabs(x.size) < std::fabs(y.size); });
+    std::size_t top_left = top_size.size(), bottom_left = bottom_size.size();
+    // Passes until nothing more can go: a term that could not go alone may once another has.
+    for (bool dropped = true; dropped;) {
+        dropped = false;
+        for (const Candidate& c : order) {
+            std::vector<bool>& keep = c.in_top ? keep_top : keep_bottom;
+            if (!keep[c.index] || (c.in_top ? top_left : bottom_left) == 1) continue;
+            const Real nt = c.in_top ? t - c.size : t, nb = c.in_top ? b : b - c.size;
+            if (nb == 0 || !(std::fabs(nt / nb / want - 1) <= allowed)) continue;
+            keep[c.index] = false;
+            t = nt;
+            b = nb;
+            --(c.in_top ? top_left : bottom_left);
+            dropped = true;
+        }
+    }
+}
+
+// The fewest of the largest terms whose sum is within share (relative) of the whole.
+Terms largest_terms(const Terms& all, const std::vector<exact::Rational>& values, double share) {
+    const std::vector<Real> size = term_sizes(all, values);
+    std::vector<std::size_t> order(size.size());
+    for (std::size_t i = 0; i < size.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return std::fabs(size[a]) > std::fabs(size[b]); });
     const Real whole = to_real(all.sum.get());
     Terms out;
@@ -343,6 +405,22 @@ std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int
         if (e <= tolerance) {
             t = std::move(small_top);
             b = std::move(small_bottom);
+            reached = e;
+            break;
+        }
+    }
+    // Then, from the whole sets, the terms of either side that can go together.
+    for (Real margin : {1e-6L, 1e-3L, 1e-1L}) {
+        std::vector<bool> keep_top, keep_bottom;
+        greedy_trim(whole_top, whole_bottom, values, sign * to_real(exact), static_cast<Real>(tolerance) * (1 - margin),
+                    keep_top, keep_bottom);
+        Terms greedy_top = kept_terms(whole_top, keep_top, values), greedy_bottom = kept_terms(whole_bottom, keep_bottom, values);
+        if (greedy_top.coefficients.size() + greedy_bottom.coefficients.size() >= t.coefficients.size() + b.coefficients.size())
+            break;
+        const double e = ratio_error(greedy_top, greedy_bottom);
+        if (e <= tolerance) {
+            t = std::move(greedy_top);
+            b = std::move(greedy_bottom);
             reached = e;
             break;
         }
