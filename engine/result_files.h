@@ -1,6 +1,7 @@
 // All-or-nothing writing of a group of files: each file goes to a temporary file in its
-// own folder, and the temporaries are renamed into place only when every one of them was
-// written and closed without error. On any error nothing existing is changed.
+// own folder, and the temporaries are renamed into place (exchanged with the old file,
+// which then goes, where there is one) only when every one of them was written and
+// closed without error. On any error nothing existing is changed.
 //
 // A group is a set: its files share a base name (teste.n1, teste.d1, ... share "teste").
 // Writers of one base name take turns under a lock on it, so that two runs never
@@ -54,8 +55,9 @@ private:
     int fd_ = -1;
 };
 
-/// For tests: called after each rename of a set with the count renamed so far, so that a
-/// test can end the process between two renames as a kill would. Null: none.
+/// For tests: called after each rename of a set (after an exchange, before the old file
+/// goes) with the count renamed so far, so that a test can end the process there as a
+/// kill would. Null: none.
 void set_result_rename_hook(void (*hook)(std::size_t renamed));
 
 }  // namespace quorvat
