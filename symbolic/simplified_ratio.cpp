@@ -241,7 +241,8 @@ std::string factored_text(const Mpoly& p, const std::vector<std::string>& names)
     }
     std::vector<std::string> parts;
     std::vector<bool> sums;
-    if (!fmpz_is_one(f->constant)) {
+    const bool negative = fmpz_is_pm1(f->constant) && fmpz_sgn(f->constant) < 0;
+    if (!fmpz_is_pm1(f->constant)) {
         char* digits = fmpz_get_str(nullptr, 10, f->constant);
         parts.emplace_back(digits);
         sums.push_back(false);
@@ -260,11 +261,11 @@ std::string factored_text(const Mpoly& p, const std::vector<std::string>& names)
         }
     }
     fmpz_mpoly_factor_clear(f, p.ctx());
-    if (parts.empty()) return "1";
+    if (parts.empty()) return negative ? "-1" : "1";
     std::string text;
     for (std::size_t i = 0; i < parts.size(); ++i)
-        text += (i ? "*" : "") + (sums[i] && parts.size() > 1 ? "(" + parts[i] + ")" : parts[i]);
-    return text;
+        text += (i ? "*" : "") + (sums[i] && (parts.size() > 1 || negative) ? "(" + parts[i] + ")" : parts[i]);
+    return negative ? "-" + text : text;
 }
 
 // Whether text has a sum outside parentheses.
@@ -280,7 +281,7 @@ bool sum_outside(const std::string& text) {
 
 // top/bottom in text: resistors as resistances, the factors common to both cancelled,
 // each side written as a product of its factors.
-std::string ratio_text(const Terms& top, const Terms& bottom, const NestedResult& result, long& top_terms,
+std::string ratio_text(const Terms& top, const Terms& bottom, int sign, const NestedResult& result, long& top_terms,
                        long& bottom_terms) {
     const std::size_t symbols = result.symbols.symbols.size();
     std::vector<ulong> most(symbols, 0);
@@ -305,6 +306,7 @@ std::string ratio_text(const Terms& top, const Terms& bottom, const NestedResult
         fmpz_mpoly_divides(t.get(), t.get(), g.get(), ctx.get());
         fmpz_mpoly_divides(b.get(), b.get(), g.get(), ctx.get());
     }
+    if (sign < 0) fmpz_mpoly_neg(t.get(), t.get(), ctx.get());
     // The denominator's sign leads: a negative one moves to the numerator.
     if (fmpz_sgn(b.get()->coeffs) < 0) {
         fmpz_mpoly_neg(t.get(), t.get(), ctx.get());
@@ -428,7 +430,7 @@ std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int
     ratio_error(t, b);  // leaves ratio at the kept terms' value
     SimplifiedRatio out;
     out.error = reached;
-    out.formula = (sign < 0 ? "-" : "") + ratio_text(t, b, result, out.top_terms, out.bottom_terms);
+    out.formula = ratio_text(t, b, sign, result, out.top_terms, out.bottom_terms);
     out.value = static_cast<double>(to_real(ratio.get()));
     return out;
 }

@@ -384,6 +384,12 @@ TEST(Symbolic, DominantTermErrorBoundsHoldOnRandomCircuits) {
             EXPECT_LE(std::fabs(short_forms.pole->value / pole - 1), short_forms.pole->error + 1e-12);
             ++simplified;
         }
+        // Signs written once: a negative side as a leading minus, never "--" or "-1*".
+        for (const auto& part : {short_forms.gain, short_forms.pole}) {
+            if (!part) continue;
+            for (const char* wrong : {"--", "-1*", "+ -", "*-"})
+                EXPECT_EQ(part->formula.find(wrong), std::string::npos) << part->formula;
+        }
 
         // With a band the whole response stays within the tolerance over it: N/D of the
         // kept terms against the exact one at frequencies of the band.
