@@ -9,8 +9,7 @@
 namespace quorvat::symbolic {
 
 SymbolicPencil::SymbolicPencil(const EngineTables& tables, const SymbolTable& symbols)
-    : tables_(tables),
-      symbols_(symbols),
+    : symbols_(symbols),
       n_(tables.variable_count),
       entries_(static_cast<std::size_t>(tables.variable_count) * (tables.variable_count + 1)) {}
 

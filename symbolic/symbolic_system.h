@@ -45,7 +45,6 @@ private:
     std::vector<Term>& entry(int row, int column) {
         return entries_[(static_cast<std::size_t>(row) - 1) * (n_ + 1) + (column - 1)];
     }
-    const EngineTables& tables_;
     const SymbolTable& symbols_;
     int n_;
     int element_ = 0;
