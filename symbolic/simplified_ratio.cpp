@@ -214,20 +214,15 @@ Terms largest_terms(const Terms& all, const std::vector<exact::Rational>& values
     for (std::size_t i = 0; i < size.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return std::fabs(size[a]) > std::fabs(size[b]); });
     const Real whole = to_real(all.sum.get());
-    Terms out;
+    std::vector<bool> keep(size.size(), false);
     Real kept = 0;
-    exact::Rational term;
+    bool any = false;
     for (std::size_t i : order) {
-        if (!out.coefficients.empty() && std::fabs(whole - kept) <= static_cast<Real>(share) * std::fabs(whole)) break;
+        if (any && std::fabs(whole - kept) <= static_cast<Real>(share) * std::fabs(whole)) break;
         kept += size[i];
-        out.exponents.push_back(all.exponents[i]);
-        out.coefficients.push_back(all.coefficients[i]);
-        fmpq_set(term.get(), all.coefficients[i].get());
-        for (std::size_t s = 0; s < values.size(); ++s)
-            for (ulong e = 0; e < all.exponents[i][s]; ++e) fmpq_mul(term.get(), term.get(), values[s].get());
-        fmpq_add(out.sum.get(), out.sum.get(), term.get());
+        keep[i] = any = true;
     }
-    return out;
+    return kept_terms(all, keep, values);  // the formula's text sorts its terms: order is free
 }
 
 // A polynomial as the product of its irreducible factors, in text; a sum among other
