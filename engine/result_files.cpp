@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/compared_write.h"
 #include "engine/error_reason.h"
 #include "engine/file_read.h"
 
@@ -177,6 +178,7 @@ void remove_stale_temporaries(const SetName& set) {
 // read-only old result is kept as the user made it. One lstat per name: a set is dozens.
 struct ExistingFile {
     bool present = false;
+    bool regular = false;  // a file itself, not a link to one
     bool is_protected = false;
     int refusal = 0;
 };
@@ -190,6 +192,7 @@ ExistingFile existing_file(const std::string& name, const std::string& protected
         return out;
     }
     out.present = true;
+    out.regular = S_ISREG(info.st_mode);
     struct stat target = info;
     if (S_ISLNK(info.st_mode) && ::stat(name.c_str(), &target) != 0) target = info;
     if (protected_info && target.st_dev == protected_info->st_dev && target.st_ino == protected_info->st_ino)
@@ -215,30 +218,44 @@ int create_temporary(const std::string& name, std::string& temporary) {
     return -1;
 }
 
-// Writes one temporary file; 0 or the errno of the failure. inode, when given, is the
-// file's.
-int write_temporary(const PendingFile& file, std::string& temporary, unsigned long long* inode = nullptr) {
-    int fd = create_temporary(file.name, temporary);
+// A new temporary for name with its inode; -1 with errno set and temporary empty.
+int open_temporary(const std::string& name, std::string& temporary, unsigned long long& inode) {
+    int fd = create_temporary(name, temporary);
     if (fd < 0) {
+        int error = errno;
         temporary.clear();
-        return errno;
+        errno = error;
+        return -1;
     }
     struct stat info {};
-    if (inode) *inode = ::fstat(fd, &info) == 0 ? info.st_ino : 0;
-    return write_through_descriptor(fd, file);
+    inode = ::fstat(fd, &info) == 0 ? info.st_ino : 0;
+    return fd;
 }
 
+// Writes one temporary file; 0 or the errno of the failure.
+int write_temporary(const PendingFile& file, std::string& temporary, unsigned long long& inode) {
+    int fd = open_temporary(file.name, temporary, inode);
+    return fd < 0 ? errno : write_through_descriptor(fd, file);
+}
+
+// A file of the group that goes in place through a temporary.
+struct Replacement {
+    std::size_t index;  // in the group
+    std::string temporary;
+    unsigned long long inode = 0;
+};
+
 // The journal of the renames to come, put in place whole by a rename of its own.
-int write_journal(const SetName& set, const std::vector<std::string>& temporaries,
-                  const std::vector<unsigned long long>& inodes, const std::vector<PendingFile>& files,
+int write_journal(const SetName& set, const std::vector<Replacement>& replaced, const std::vector<PendingFile>& files,
                   std::string& journal_temporary) {
     std::string text;
-    for (std::size_t i = 0; i < files.size(); ++i)
-        text += file_of(temporaries[i]) + "\t" + file_of(files[i].name) + "\t" + std::to_string(inodes[i]) + "\n";
+    for (const Replacement& r : replaced)
+        text += file_of(r.temporary) + "\t" + file_of(files[r.index].name) + "\t" + std::to_string(r.inode) + "\n";
     PendingFile journal{set.in_folder(set.stem + ".journal"), [&text](std::FILE* f) {
                             return std::fwrite(text.data(), 1, text.size(), f) == text.size();
                         }};
-    int error = write_temporary(journal, journal_temporary);
+    unsigned long long inode = 0;
+    int error = write_temporary(journal, journal_temporary, inode);
     if (error == 0 && ::rename(journal_temporary.c_str(), set.journal().c_str()) != 0) error = errno;
     if (error != 0 && !journal_temporary.empty()) ::unlink(journal_temporary.c_str());
     return error;
@@ -322,56 +339,67 @@ bool write_files_all_or_nothing(const std::vector<PendingFile>& files, const std
         remove_stale_temporaries(set);
     }
 
-    std::vector<std::string> temporaries;
-    std::vector<unsigned long long> inodes;
+    // Each file is compared with its old version as it is written: one whose content is
+    // unchanged stays as it is (with this run's time), and only the others go through
+    // temporaries.
+    std::vector<Replacement> replaced;
+    std::vector<std::size_t> unchanged;
     auto remove_temporaries = [&](std::size_t from) {
-        for (std::size_t i = from; i < temporaries.size(); ++i) ::unlink(temporaries[i].c_str());
+        for (std::size_t k = from; k < replaced.size(); ++k) ::unlink(replaced[k].temporary.c_str());
     };
-    for (const PendingFile& file : files) {
-        std::string temporary;
-        unsigned long long inode = 0;
-        int error = write_temporary(file, temporary, &inode);
-        if (!temporary.empty()) {
-            temporaries.push_back(temporary);
-            inodes.push_back(inode);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        Replacement r{i, {}, 0};
+        int error = 0;
+        const int old_fd = existing[i].regular ? ::open(files[i].name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1;
+        if (old_fd >= 0) {
+            const ComparedWrite w =
+                write_if_changed(files[i], old_fd, [&] { return open_temporary(files[i].name, r.temporary, r.inode); });
+            if (w.unchanged) unchanged.push_back(i);
+            error = w.error;
+        } else {
+            error = write_temporary(files[i], r.temporary, r.inode);
         }
+        if (!r.temporary.empty()) replaced.push_back(r);
         if (error != 0) {
             remove_temporaries(0);
-            log_message(log, "Erro ao gravar o arquivo %s: %s", file.name.c_str(), error_reason(error));
+            log_message(log, "Erro ao gravar o arquivo %s: %s", files[i].name.c_str(), error_reason(error));
             return false;
         }
     }
     // A set of several files records its renames first, so that a kill among them is
     // completed by the next run instead of leaving halves of two runs.
-    const bool journaled = files.size() > 1 && sets.size() == 1 && locks.front()->held();
+    const bool journaled = replaced.size() > 1 && sets.size() == 1 && locks.front()->held();
     if (journaled) {
         std::string journal_temporary;
-        if (int error = write_journal(sets.front(), temporaries, inodes, files, journal_temporary)) {
+        if (int error = write_journal(sets.front(), replaced, files, journal_temporary)) {
             remove_temporaries(0);
             log_message(log, "Erro ao gravar o arquivo %s: %s", files.front().name.c_str(), error_reason(error));
             return false;
         }
     }
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t k = 0; k < replaced.size(); ++k) {
+        const std::string& name = files[replaced[k].index].name;
+        const std::string& temporary = replaced[k].temporary;
         // An old file is exchanged with the new one, then removed under the temporary's
         // name: replacing it by a rename makes ext4 write the new file's data back at once,
         // which costs more than the rest of the write. Where the file system cannot
         // exchange, a rename.
-        if (existing[i].present && ::renameat2(AT_FDCWD, temporaries[i].c_str(), AT_FDCWD, files[i].name.c_str(),
-                                               RENAME_EXCHANGE) == 0) {
-            if (rename_hook) rename_hook(i + 1);
-            ::unlink(temporaries[i].c_str());
+        if (existing[replaced[k].index].present &&
+            ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, name.c_str(), RENAME_EXCHANGE) == 0) {
+            if (rename_hook) rename_hook(k + 1);
+            ::unlink(temporary.c_str());
             continue;
         }
-        if (::rename(temporaries[i].c_str(), files[i].name.c_str()) != 0) {
+        if (::rename(temporary.c_str(), name.c_str()) != 0) {
             int error = errno;
-            remove_temporaries(i);
+            remove_temporaries(k);
             if (journaled) ::unlink(sets.front().journal().c_str());
-            log_message(log, "Erro ao gravar o arquivo %s: %s", files[i].name.c_str(), error_reason(error));
+            log_message(log, "Erro ao gravar o arquivo %s: %s", name.c_str(), error_reason(error));
             return false;
         }
-        if (rename_hook) rename_hook(i + 1);
+        if (rename_hook) rename_hook(k + 1);
     }
+    for (std::size_t i : unchanged) ::utimensat(AT_FDCWD, files[i].name.c_str(), nullptr, AT_SYMLINK_NOFOLLOW);
     if (journaled) ::unlink(sets.front().journal().c_str());
     return true;
 }

@@ -1,7 +1,9 @@
 // All-or-nothing writing of a group of files: each file goes to a temporary file in its
 // own folder, and the temporaries are renamed into place (exchanged with the old file,
 // which then goes, where there is one) only when every one of them was written and
-// closed without error. On any error nothing existing is changed.
+// closed without error. On any error nothing existing is changed. A file whose old
+// version already holds exactly its content is left in place, with the run's time: a run
+// that repeats the last one's results creates, renames and removes nothing.
 //
 // A group is a set: its files share a base name (teste.n1, teste.d1, ... share "teste").
 // Writers of one base name take turns under a lock on it, so that two runs never

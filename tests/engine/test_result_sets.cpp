@@ -1,6 +1,7 @@
 // Result sets replaced as a unit: a run killed among its renames is completed by the next
 // writer or reader of the same base name, temporaries of dead runs are removed, and
-// concurrent runs never leave halves of two runs to a reader.
+// concurrent runs never leave halves of two runs to a reader; an unchanged file stays.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +100,42 @@ TEST(ResultSets, RunKilledAmongItsRenamesIsCompletedByTheNextReaderOrWriter) {
     Lines log;
     ASSERT_TRUE(write_files_all_or_nothing(set_of(dir.file("r"), 1, "novo"), "", log));
     EXPECT_EQ(hidden_files(dir.path()), std::vector<std::string>{live});
+}
+
+// A file whose old version holds its content stays the same file; any other content, a
+// prefix or an extension of the old one, or a change past the stream's buffers, replaces
+// it whole; a link at the name is replaced, its target left alone.
+TEST(ResultSets, UnchangedFilesStayAndOthersAreReplacedWhole) {
+    const std::string big(200000, 'x');
+    struct Case {
+        std::string old_text, new_text;
+        bool link;
+    } cases[] = {{"1.5\n2\n", "1.5\n2\n", false}, {"1.5\n", "1.5\n2\n", false}, {"1.5\n2\n", "1.5\n", false},
+                 {"1.5\n2\n", "1.6\n2\n", false}, {big + "a", big + "b", false}, {"", "1\n", false},
+                 {"1\n", "1\n", true}};
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        const std::string name = dir.file("r.n1"), target = dir.file("outro");
+        testing::write_file(c.link ? target : name, c.old_text);
+        if (c.link) fs::create_symlink(target, name);
+        struct stat before {};
+        ::lstat(name.c_str(), &before);
+        Lines log;
+        std::vector<PendingFile> files = {{name, [&](std::FILE* f) {
+                                               return std::fwrite(c.new_text.data(), 1, c.new_text.size(), f) ==
+                                                      c.new_text.size();
+                                           }}};
+        ASSERT_TRUE(write_files_all_or_nothing(files, "", log)) << log.text;
+        struct stat after {};
+        ::lstat(name.c_str(), &after);
+        EXPECT_EQ(read_file(name), c.new_text);
+        EXPECT_TRUE(S_ISREG(after.st_mode));
+        EXPECT_EQ(after.st_ino == before.st_ino, c.old_text == c.new_text && !c.link) << c.new_text.size();
+        if (c.link) {
+            EXPECT_EQ(read_file(target), c.old_text);
+        }
+        EXPECT_EQ(hidden_files(dir.path()), std::vector<std::string>{});
+    }
 }
 
 // Writers of one set with different contents in parallel; a reader under the lock only
