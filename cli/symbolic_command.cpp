@@ -385,9 +385,12 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
         notes << "verificado (a forma exata de que as fórmulas foram tiradas)\n";
         notes << "Ganho e polo dominante com tolerância " << format_number("%g", tolerance)
               << " (erro relativo nos valores do netlist, exato):\n";
-        for (int k : result.variables) {
+        const std::vector<symbolic::GainAndPole> parts =
+            symbolic::simplified_gains_and_pole(result, values, result.variables, tolerance);
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const int k = result.variables[i];
             notes << "  " << (k > tables.node_count ? "I(" : "V(") << to_utf8(names[k]) << "):\n";
-            report_simplified(symbolic::simplified_gain_and_pole(result, values, k, tolerance), true, notes);
+            report_simplified(parts[i], true, notes);
         }
         out.flush();
         return 0;

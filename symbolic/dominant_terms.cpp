@@ -488,35 +488,47 @@ DominantResult dominant_terms(const NestedResult& result, const DominantOptions&
     out.kept.term_limit = term_limit_for(variables);
     const MpolyContext& ctx = *out.kept.ctx;
 
-    for (int k : result.variables) {
+    // Where the graph's terms fall short (their cancelling pairs were cut apart), the low
+    // powers, those of the gain and the dominant poles, are expanded element by element
+    // instead.
+    auto mend = [&](std::vector<Coefficient>& parts, int node, int column) {
+        if (options.tolerance <= 0) return;
+        for (std::size_t p = 0; p < parts.size() && p <= max_element_power; ++p) {
+            Coefficient& c = parts[p];
+            if (!c.report.limited && c.report.error <= c.report.allowed) continue;
+            exact::Rational value;
+            fmpq_poly_get_coeff_fmpq(value.get(), simplifier.exact(node).get(), static_cast<slong>(p));
+            std::optional<ElementExpansion> found =
+                element_dominant_terms(result.system, values, column, static_cast<long>(p), value.get(), c.report.allowed);
+            if (found) simplifier.adopt(c, found->terms, found->branches, node, p);
+        }
+    };
+    // The determinant is every variable's denominator: its terms, the gains' and the
+    // pole's short forms are found once.
+    const std::vector<Coefficient> denominator =
+        [&] {
+            std::vector<Coefficient> parts = simplifier.run(
+                result.graph.determinant,
+                band ? band_allowance(determinant, omegas, delta) : std::vector<double>(determinant.size(), options.tolerance),
+                cap);
+            mend(parts, result.graph.determinant, -1);
+            return parts;
+        }();
+    std::vector<GainAndPole> simplified =
+        band ? std::vector<GainAndPole>(result.variables.size())
+             : simplified_gains_and_pole(result, values, result.variables, options.tolerance);
+
+    for (std::size_t index = 0; index < result.variables.size(); ++index) {
+        const int k = result.variables[index];
         const int root = result.graph.numerators[static_cast<std::size_t>(k) - 1];
         const std::vector<exact::Rational> numerator =
             root >= 0 ? rational_coefficients(simplifier.exact(root)) : std::vector<exact::Rational>{};
-        std::vector<double> top(numerator.size(), options.tolerance), bottom(determinant.size(), options.tolerance);
-        if (band) {
-            top = band_allowance(numerator, omegas, delta);
-            bottom = band_allowance(determinant, omegas, delta);
-        }
-        std::vector<Coefficient> n_parts, d_parts;
-        if (root >= 0) n_parts = simplifier.run(root, top, cap);
-        d_parts = simplifier.run(result.graph.determinant, bottom, cap);
-        // Where the graph's terms fall short (their cancelling pairs were cut apart), the
-        // low powers, those of the gain and the dominant poles, are expanded element by
-        // element instead.
-        auto mend = [&](std::vector<Coefficient>& parts, int node, int column) {
-            for (std::size_t p = 0; p < parts.size() && p <= max_element_power; ++p) {
-                Coefficient& c = parts[p];
-                if (!c.report.limited && c.report.error <= c.report.allowed) continue;
-                exact::Rational value;
-                fmpq_poly_get_coeff_fmpq(value.get(), simplifier.exact(node).get(), static_cast<slong>(p));
-                std::optional<ElementExpansion> found =
-                    element_dominant_terms(result.system, values, column, static_cast<long>(p), value.get(), c.report.allowed);
-                if (found) simplifier.adopt(c, found->terms, found->branches, node, p);
-            }
-        };
-        if (options.tolerance > 0) {
-            if (root >= 0) mend(n_parts, root, k - 1);
-            mend(d_parts, result.graph.determinant, -1);
+        const std::vector<double> top =
+            band ? band_allowance(numerator, omegas, delta) : std::vector<double>(numerator.size(), options.tolerance);
+        std::vector<Coefficient> n_parts, d_parts = denominator;
+        if (root >= 0) {
+            n_parts = simplifier.run(root, top, cap);
+            mend(n_parts, root, k - 1);
         }
         std::reverse(n_parts.begin(), n_parts.end());
         std::reverse(d_parts.begin(), d_parts.end());
@@ -578,7 +590,7 @@ DominantResult dominant_terms(const NestedResult& result, const DominantOptions&
                     std::max(report.band_degrees, static_cast<double>(std::fabs(std::arg(ratio))) * 180 / std::numbers::pi);
             }
         }
-        if (!band) report.simplified = simplified_gain_and_pole(result, values, k, options.tolerance);
+        report.simplified = std::move(simplified[index]);
         out.reports.push_back(std::move(report));
         out.kept.functions.push_back(std::move(f));
     }

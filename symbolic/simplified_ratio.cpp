@@ -438,30 +438,20 @@ long lowest_power(const exact::IntPoly& p) {
 
 }  // namespace
 
-GainAndPole simplified_gain_and_pole(const NestedResult& result, const std::vector<exact::Rational>& values,
-                                     int variable, double tolerance) {
+std::vector<GainAndPole> simplified_gains_and_pole(const NestedResult& result, const std::vector<exact::Rational>& values,
+                                                  const std::vector<int>& variables, double tolerance) {
     FpFlagsGuard keep_flags;  // ratios of values that vanish are skipped, not faults
-    GainAndPole out;
+    std::vector<GainAndPole> out(variables.size());
     if (tolerance <= 0) return out;
     const GraphValues at = evaluate_at_values(result.graph, result.system, result.symbols);
-    const long a = lowest_power(at.numerators[static_cast<std::size_t>(variable) - 1]);
     const long b = lowest_power(at.determinant);
     if (b < 0 || b > 1) return out;
-    Form det, det_next, numerator;
+    Form det, det_next;
     if (!build_target(result.system, -1, values, det.target)) return out;
     det.power = static_cast<int>(b);
-    exact::Rational exact, lower;
-    // X(s) = N(s) / (s det A): the gain is finite and not zero when N has one power of s
-    // more than det A at the bottom; with as many (a step's response), s X(s) at s = 0,
-    // the final value, is.
-    out.final_value = a == b;
-    if ((a == b + 1 || a == b) && a <= 1 && build_target(result.system, variable - 1, values, numerator.target)) {
-        numerator.power = static_cast<int>(a);
-        fmpz_poly_get_coeff_fmpz(fmpq_numref(exact.get()), at.numerators[static_cast<std::size_t>(variable) - 1].get(), a);
-        fmpz_poly_get_coeff_fmpz(fmpq_denref(exact.get()), at.determinant.get(), b);
-        fmpq_canonicalise(exact.get());
-        out.gain = simplify(numerator, det, 1, exact.get(), values, tolerance, result);
-    }
+    exact::Rational exact;
+    // The pole is the determinant's alone: simplified once, the same for every variable.
+    std::optional<SimplifiedRatio> pole;
     if (b == 0 && at.determinant.degree() >= 1) {
         det_next.target = det.target;
         det_next.power = 1;
@@ -470,10 +460,32 @@ GainAndPole simplified_gain_and_pole(const NestedResult& result, const std::vect
         if (!fmpz_is_zero(fmpq_denref(exact.get()))) {
             fmpq_canonicalise(exact.get());
             fmpq_neg(exact.get(), exact.get());
-            out.pole = simplify(det, det_next, -1, exact.get(), values, tolerance, result);
+            pole = simplify(det, det_next, -1, exact.get(), values, tolerance, result);
+        }
+    }
+    for (std::size_t i = 0; i < variables.size(); ++i) {
+        const int variable = variables[i];
+        const long a = lowest_power(at.numerators[static_cast<std::size_t>(variable) - 1]);
+        // X(s) = N(s) / (s det A): the gain is finite and not zero when N has one power of
+        // s more than det A at the bottom; with as many (a step's response), s X(s) at
+        // s = 0, the final value, is.
+        out[i].final_value = a == b;
+        out[i].pole = pole;
+        Form numerator;
+        if ((a == b + 1 || a == b) && a <= 1 && build_target(result.system, variable - 1, values, numerator.target)) {
+            numerator.power = static_cast<int>(a);
+            fmpz_poly_get_coeff_fmpz(fmpq_numref(exact.get()), at.numerators[static_cast<std::size_t>(variable) - 1].get(), a);
+            fmpz_poly_get_coeff_fmpz(fmpq_denref(exact.get()), at.determinant.get(), b);
+            fmpq_canonicalise(exact.get());
+            out[i].gain = simplify(numerator, det, 1, exact.get(), values, tolerance, result);
         }
     }
     return out;
+}
+
+GainAndPole simplified_gain_and_pole(const NestedResult& result, const std::vector<exact::Rational>& values,
+                                     int variable, double tolerance) {
+    return simplified_gains_and_pole(result, values, {variable}, tolerance).front();
 }
 
 }  // namespace quorvat::symbolic

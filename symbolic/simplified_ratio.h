@@ -35,4 +35,8 @@ struct GainAndPole {
 GainAndPole simplified_gain_and_pole(const NestedResult& result, const std::vector<exact::Rational>& values,
                                      int variable, double tolerance);
 
+/// The same for each of variables, the pole (the determinant's alone) simplified once.
+std::vector<GainAndPole> simplified_gains_and_pole(const NestedResult& result, const std::vector<exact::Rational>& values,
+                                                  const std::vector<int>& variables, double tolerance);
+
 }  // namespace quorvat::symbolic

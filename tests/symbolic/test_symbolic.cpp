@@ -247,8 +247,9 @@ TEST(Symbolic, DominantTermsKeepTheLargestWithinTheTolerance) {
     EXPECT_NE(run.out.find("    Polo dominante -a0/a1, simplificado elemento a elemento: -1/(R1*C1 + R2*C2)\n"),
               std::string::npos)
         << run.out;
-    // An inverting amplifier: a negative gain's sign written once.
-    run = run_symbolic({"--ganho-polo", "--variaveis", "3"}, "t\nV1 in 0 1 IMPULSO\nR1 in n 1000\nR2 n out 10000\nO1 out 0 0 n\n");
+    // An inverting amplifier: a negative gain's sign written once; each variable its own.
+    run = run_symbolic({"--ganho-polo", "--variaveis", "1,3"}, "t\nV1 in 0 1 IMPULSO\nR1 in n 1000\nR2 n out 10000\nO1 out 0 0 n\n");
+    EXPECT_NE(run.out.find("simplificado elemento a elemento: V1\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("simplificado elemento a elemento: -V1*R2/R1\n"), std::string::npos) << run.out;
 
     // The 24-transistor op-amp: its coefficients are sums of thousands of like terms, but
