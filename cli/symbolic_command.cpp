@@ -67,6 +67,10 @@ const char* const symbolic_usage =
     "                      valores do netlist muda no máximo TOL (de --aproximar, 0.1\n"
     "                      sem ela); rápido mesmo onde os coeficientes têm milhares de\n"
     "                      termos (texto)\n"
+    "  --iguais GRUPOS     com --ganho-polo ou --aproximar: elementos casados, de\n"
+    "                      valores iguais no netlist, escritos como o primeiro do seu\n"
+    "                      grupo nas fórmulas do ganho e do polo, por exemplo\n"
+    "                      GM1=GM2=GM3=GM4,RO1=RO2 (como se escreve gm1 = gm2 = gm)\n"
     "  --spice, --fontes impulso|degrau, --amp-op NOME:+,-,saida\n"
     "                      como em \"quorvat-cli analisar\": um NETLIST .cir, .sp, .spice\n"
     "                      ou .ckt é um deck SPICE, importado antes da leitura\n"
@@ -88,6 +92,7 @@ struct SymbolicFlags {
     bool poles = false;
     bool gain_pole = false;  // --ganho-polo: only the simplified gain and dominant pole
     double band_low = 0.0, band_high = 0.0;  // Hz; 0: no band
+    std::vector<std::vector<std::string>> matched;  // --iguais: groups, each written as its first
     std::string netlist;
     DeckFlags deck;  // a SPICE deck is imported in memory
 };
@@ -120,6 +125,33 @@ bool parse_tolerance(const std::string& text, double& tolerance) {
     return scanner.at_end() && tolerance >= 0.0 && tolerance < 1.0;
 }
 
+// An element's name as the symbol tables store it: first letter upper case, a coupling's
+// M without its "M_".
+std::string plain_name(std::string name) {
+    if (name.size() > 2 && (name[0] == 'M' || name[0] == 'm') && name[1] == '_') name = name.substr(2);
+    if (!name.empty()) name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    return name;
+}
+
+// "GM1=GM2=GM3,R1=R2": groups of two names or more.
+bool parse_matched(const std::string& text, std::vector<std::vector<std::string>>& groups) {
+    for (const std::string& part : split(text)) {
+        std::vector<std::string> group;
+        for (std::size_t start = 0;;) {
+            const std::size_t equal = part.find('=', start);
+            std::string name = part.substr(start, equal == std::string::npos ? std::string::npos : equal - start);
+            const std::size_t first = name.find_first_not_of(" \t"), last = name.find_last_not_of(" \t");
+            if (first == std::string::npos) return false;
+            group.push_back(plain_name(name.substr(first, last - first + 1)));
+            if (equal == std::string::npos) break;
+            start = equal + 1;
+        }
+        if (group.size() < 2) return false;
+        groups.push_back(std::move(group));
+    }
+    return true;
+}
+
 // "F1:F2" in Hz, 0 < F1 <= F2.
 bool parse_band(const std::string& text, double& low, double& high) {
     const std::size_t colon = text.find(':');
@@ -149,7 +181,7 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
             continue;
         }
         if (word == "--variaveis" || word == "--numericos" || word == "--simbolos" || word == "--formato" ||
-            word == "--aproximar" || word == "--banda") {
+            word == "--aproximar" || word == "--banda" || word == "--iguais") {
             if (i + 1 >= args.size()) {
                 err << "quorvat-cli simbolico: falta o valor de " << word << "\n";
                 return false;
@@ -165,6 +197,8 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
                 flags.approximate = true;
             } else if (word == "--banda") {
                 valid = parse_band(value, flags.band_low, flags.band_high);
+            } else if (word == "--iguais") {
+                valid = parse_matched(value, flags.matched);
             } else {
                 (word == "--numericos" ? numeric : symbols) = true;
                 valid = symbolic::parse_element_names(value, flags.choice.names);
@@ -197,6 +231,10 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
     }
     if (flags.nested && flags.format == symbolic::SymbolicFormat::json) {
         err << "quorvat-cli simbolico: --aninhado escreve texto, latex ou python\n";
+        return false;
+    }
+    if (!flags.matched.empty() && !flags.approximate && !flags.gain_pole) {
+        err << "quorvat-cli simbolico: --iguais pede --ganho-polo ou --aproximar\n";
         return false;
     }
     if (flags.band_high > 0 && !flags.approximate) {
@@ -332,6 +370,50 @@ void report_approximation(const SymbolicFlags& flags, const symbolic::DominantRe
     }
 }
 
+// --iguais: each symbol's representative (same[i] = i when none). Every name must be a
+// symbol of the circuit, in one group only, and a group's elements of one kind and one
+// value, so that the formulas stay exact at the netlist values. Empty when valid, else
+// the reason.
+std::string match_symbols(const std::vector<std::vector<std::string>>& groups, const symbolic::SymbolTable& table,
+                          std::vector<std::size_t>& same) {
+    same.clear();
+    if (groups.empty()) return "";
+    for (std::size_t i = 0; i < table.symbols.size(); ++i) same.push_back(i);
+    std::vector<bool> taken(same.size(), false);
+    for (const std::vector<std::string>& group : groups) {
+        std::size_t first = same.size();
+        for (const std::string& name : group) {
+            std::size_t found = same.size();
+            for (std::size_t i = 0; i < table.symbols.size(); ++i)
+                if (plain_name(table.symbols[i].name) == name) found = i;
+            if (found == same.size()) return "elemento sem valor simbólico ou inexistente: " + name;
+            if (taken[found]) return "elemento em mais de um grupo: " + name;
+            taken[found] = true;
+            if (first == same.size()) {
+                first = found;
+                continue;
+            }
+            const symbolic::Symbol &a = table.symbols[first], &b = table.symbols[found];
+            if (a.name[0] != b.name[0]) return a.name + " e " + b.name + " são elementos de tipos diferentes";
+            if (a.value != b.value || a.resistance != b.resistance)
+                return a.name + " e " + b.name + " têm valores diferentes (" + format_number("%.10g", a.value) + " e " +
+                       format_number("%.10g", b.value) + ")";
+            same[found] = first;
+        }
+    }
+    return "";
+}
+
+void report_matched(const std::vector<std::vector<std::string>>& groups, std::ostream& notes) {
+    if (groups.empty()) return;
+    notes << "Elementos casados (de valores iguais), escritos como o primeiro de cada grupo:";
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        notes << (g ? ";" : "");
+        for (std::size_t i = 0; i < groups[g].size(); ++i) notes << (i ? " = " : " ") << groups[g][i];
+    }
+    notes << "\n";
+}
+
 void report_poles(const symbolic::SymbolicFunction& f, const symbolic::NestedResult& result, std::ostream& notes) {
     std::vector<symbolic::PoleApproximation> poles = symbolic::dominant_poles(f, result);
     notes << "Polos dominantes (p_i = -a_{i-1}/a_i do denominador s*(a0 + a1*s + ...)):\n";
@@ -378,15 +460,21 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
         report_check(difference, notes, err);
         return 4;
     }
+    std::vector<std::size_t> same;
+    if (const std::string wrong = match_symbols(flags.matched, result.symbols, same); !wrong.empty()) {
+        err << "quorvat-cli simbolico: --iguais: " << wrong << "\n";
+        return 2;
+    }
     if (flags.gain_pole) {
         const double tolerance = flags.approximate ? flags.tolerance : 0.1;
         std::vector<exact::Rational> values(result.symbols.symbols.size());
         for (std::size_t i = 0; i < values.size(); ++i) symbolic::symbol_value(result.symbols, i, values[i].get());
         notes << "verificado (a forma exata de que as fórmulas foram tiradas)\n";
+        report_matched(flags.matched, notes);
         notes << "Ganho e polo dominante com tolerância " << format_number("%g", tolerance)
               << " (erro relativo nos valores do netlist, exato):\n";
         const std::vector<symbolic::GainAndPole> parts =
-            symbolic::simplified_gains_and_pole(result, values, result.variables, tolerance);
+            symbolic::simplified_gains_and_pole(result, values, result.variables, tolerance, same);
         for (std::size_t i = 0; i < parts.size(); ++i) {
             const int k = result.variables[i];
             notes << "  " << (k > tables.node_count ? "I(" : "V(") << to_utf8(names[k]) << "):\n";
@@ -399,6 +487,7 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
     options.tolerance = flags.approximate ? flags.tolerance : 0.1;
     options.band_low = flags.band_low;
     options.band_high = flags.band_high;
+    options.same = same;
     symbolic::DominantResult dominant;
     try {
         dominant = symbolic::dominant_terms(result, options);
@@ -410,6 +499,7 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
     symbolic::write_functions(out, flags.format, dominant.kept, names, tables.node_count);
     if (text) out << "\n";
     notes << "verificado (a forma exata de que os termos foram tirados)\n";
+    report_matched(flags.matched, notes);
     report_approximation(flags, dominant, names, tables.node_count, notes);
     if (flags.poles && !dominant.kept.functions.empty()) report_poles(dominant.kept.functions[0], result, notes);
     out.flush();

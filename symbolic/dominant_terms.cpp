@@ -516,7 +516,7 @@ DominantResult dominant_terms(const NestedResult& result, const DominantOptions&
         }();
     std::vector<GainAndPole> simplified =
         band ? std::vector<GainAndPole>(result.variables.size())
-             : simplified_gains_and_pole(result, values, result.variables, options.tolerance);
+             : simplified_gains_and_pole(result, values, result.variables, options.tolerance, options.same);
 
     for (std::size_t index = 0; index < result.variables.size(); ++index) {
         const int k = result.variables[index];

@@ -36,6 +36,7 @@ struct DominantOptions {
     double tolerance = 0.0;
     double band_low = 0.0, band_high = 0.0;  // Hz; band_high 0: the tolerance is per coefficient
     long term_cap = 150;                     // terms kept per power of s in any node
+    std::vector<std::size_t> same = {};      // the short gain and pole: matched symbols (simplified_ratio.h)
 };
 
 struct DominantResult {

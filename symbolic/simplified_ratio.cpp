@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include <flint/fmpz_mpoly_factor.h>
 
@@ -137,6 +138,26 @@ bool terms_of(const Form& form, const std::vector<Choice>& choice, const std::ve
         out.coefficients.push_back(coefficient);
     }
     return !out.coefficients.empty();
+}
+
+// The terms with every symbol written as the one same gives it, like terms combined; the
+// values are equal, so the sum is too.
+Terms merged_terms(const Terms& all, const std::vector<std::size_t>& same) {
+    Terms out;
+    fmpq_set(out.sum.get(), all.sum.get());
+    std::map<std::vector<ulong>, std::size_t> where;
+    for (std::size_t t = 0; t < all.exponents.size(); ++t) {
+        std::vector<ulong> exponents(same.size(), 0);
+        for (std::size_t s = 0; s < same.size(); ++s) exponents[same[s]] += all.exponents[t][s];
+        const auto [at, fresh] = where.emplace(exponents, out.exponents.size());
+        if (fresh) {
+            out.exponents.push_back(std::move(exponents));
+            out.coefficients.push_back(all.coefficients[t]);
+        } else {
+            fmpq_add(out.coefficients[at->second].get(), out.coefficients[at->second].get(), all.coefficients[t].get());
+        }
+    }
+    return out;
 }
 
 // Each term's value at the netlist values.
@@ -319,7 +340,7 @@ std::string ratio_text(const Terms& top, const Terms& bottom, int sign, const Ne
 // The ratio top/bottom (times sign) simplified within tolerance of exact (a rational).
 std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int sign, const fmpq* exact,
                                         const std::vector<exact::Rational>& values, double tolerance,
-                                        const NestedResult& result) {
+                                        const NestedResult& result, const std::vector<std::size_t>& same) {
     const Real want = to_real(exact);
     if (want == 0) return std::nullopt;
     std::vector<Choice> choice(values.size(), Choice::undecided);
@@ -382,6 +403,10 @@ std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int
     if (budget.left < 0 || !terms_of(top, choice, values, whole_top, budget) ||
         !terms_of(bottom, choice, values, whole_bottom, budget))
         return std::nullopt;
+    if (!same.empty()) {
+        whole_top = merged_terms(whole_top, same);
+        whole_bottom = merged_terms(whole_bottom, same);
+    }
     // Then the smallest of the remaining terms go too, each side within a share of what
     // the tolerance leaves, halved until the ratio is within it exactly.
     exact::Rational ratio, change;
@@ -439,7 +464,8 @@ long lowest_power(const exact::IntPoly& p) {
 }  // namespace
 
 std::vector<GainAndPole> simplified_gains_and_pole(const NestedResult& result, const std::vector<exact::Rational>& values,
-                                                  const std::vector<int>& variables, double tolerance) {
+                                                  const std::vector<int>& variables, double tolerance,
+                                                  const std::vector<std::size_t>& same) {
     FpFlagsGuard keep_flags;  // ratios of values that vanish are skipped, not faults
     std::vector<GainAndPole> out(variables.size());
     if (tolerance <= 0) return out;
@@ -460,7 +486,7 @@ std::vector<GainAndPole> simplified_gains_and_pole(const NestedResult& result, c
         if (!fmpz_is_zero(fmpq_denref(exact.get()))) {
             fmpq_canonicalise(exact.get());
             fmpq_neg(exact.get(), exact.get());
-            pole = simplify(det, det_next, -1, exact.get(), values, tolerance, result);
+            pole = simplify(det, det_next, -1, exact.get(), values, tolerance, result, same);
         }
     }
     for (std::size_t i = 0; i < variables.size(); ++i) {
@@ -477,7 +503,7 @@ std::vector<GainAndPole> simplified_gains_and_pole(const NestedResult& result, c
             fmpz_poly_get_coeff_fmpz(fmpq_numref(exact.get()), at.numerators[static_cast<std::size_t>(variable) - 1].get(), a);
             fmpz_poly_get_coeff_fmpz(fmpq_denref(exact.get()), at.determinant.get(), b);
             fmpq_canonicalise(exact.get());
-            out[i].gain = simplify(numerator, det, 1, exact.get(), values, tolerance, result);
+            out[i].gain = simplify(numerator, det, 1, exact.get(), values, tolerance, result, same);
         }
     }
     return out;

@@ -36,7 +36,10 @@ GainAndPole simplified_gain_and_pole(const NestedResult& result, const std::vect
                                      int variable, double tolerance);
 
 /// The same for each of variables, the pole (the determinant's alone) simplified once.
+/// same, when not empty, gives each symbol the one it is written as (matched elements
+/// of equal values, as designers write them: gm1 = gm2 = gm), itself if none.
 std::vector<GainAndPole> simplified_gains_and_pole(const NestedResult& result, const std::vector<exact::Rational>& values,
-                                                  const std::vector<int>& variables, double tolerance);
+                                                  const std::vector<int>& variables, double tolerance,
+                                                  const std::vector<std::size_t>& same = {});
 
 }  // namespace quorvat::symbolic

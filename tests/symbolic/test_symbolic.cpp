@@ -251,6 +251,16 @@ TEST(Symbolic, DominantTermsKeepTheLargestWithinTheTolerance) {
     run = run_symbolic({"--ganho-polo", "--variaveis", "1,3"}, "t\nV1 in 0 1 IMPULSO\nR1 in n 1000\nR2 n out 10000\nO1 out 0 0 n\n");
     EXPECT_NE(run.out.find("simplificado elemento a elemento: V1\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("simplificado elemento a elemento: -V1*R2/R1\n"), std::string::npos) << run.out;
+    // Matched elements written as one, as designers do: two equal resistors in parallel.
+    const std::string parallel = "t\nV1 in 0 1 IMPULSO\nR1 in out 1000\nR2 in out 1000\nR3 out 0 1000\nC1 out 0 1e-6\n";
+    run = run_symbolic({"--ganho-polo", "--variaveis", "2", "--iguais", "R1=R2"}, parallel);
+    EXPECT_NE(run.out.find("elemento a elemento: 2*V1*R3/(R1 + 2*R3)\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("elemento a elemento: -(R1 + 2*R3)/(R1*R3*C1)\n"), std::string::npos) << run.out;
+    for (const char* wrong : {"R1=R2=C1", "R1=R4", "R1=R2,R2=R3"}) {
+        run = run_symbolic({"--ganho-polo", "--iguais", wrong}, parallel + "R4 out 0 2000\n");
+        EXPECT_EQ(run.status, 2) << wrong;
+        EXPECT_NE(run.err.find("--iguais: "), std::string::npos) << run.err;
+    }
 
     // The 24-transistor op-amp: its coefficients are sums of thousands of like terms, but
     // the gain and the dominant pole simplify, element by element, to short formulas.
