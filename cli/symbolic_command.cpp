@@ -1,5 +1,6 @@
 // quorvat-cli simbolico: the network functions of a netlist in the element names.
 #include <cctype>
+#include <map>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -233,8 +234,8 @@ bool parse_flags(const Arguments& args, SymbolicFlags& flags, bool& help, std::o
         err << "quorvat-cli simbolico: --aninhado escreve texto, latex ou python\n";
         return false;
     }
-    if (!flags.matched.empty() && !flags.approximate && !flags.gain_pole) {
-        err << "quorvat-cli simbolico: --iguais pede --ganho-polo ou --aproximar\n";
+    if (!flags.matched.empty() && ((!flags.approximate && !flags.gain_pole) || flags.band_high > 0)) {
+        err << "quorvat-cli simbolico: --iguais pede --ganho-polo ou --aproximar, sem --banda\n";
         return false;
     }
     if (flags.band_high > 0 && !flags.approximate) {
@@ -378,15 +379,18 @@ std::string match_symbols(const std::vector<std::vector<std::string>>& groups, c
                           std::vector<std::size_t>& same) {
     same.clear();
     if (groups.empty()) return "";
-    for (std::size_t i = 0; i < table.symbols.size(); ++i) same.push_back(i);
+    std::map<std::string, std::size_t> index;
+    for (std::size_t i = 0; i < table.symbols.size(); ++i) {
+        same.push_back(i);
+        index.emplace(plain_name(table.symbols[i].name), i);
+    }
     std::vector<bool> taken(same.size(), false);
     for (const std::vector<std::string>& group : groups) {
         std::size_t first = same.size();
         for (const std::string& name : group) {
-            std::size_t found = same.size();
-            for (std::size_t i = 0; i < table.symbols.size(); ++i)
-                if (plain_name(table.symbols[i].name) == name) found = i;
-            if (found == same.size()) return "elemento sem valor simbólico ou inexistente: " + name;
+            const auto at = index.find(name);
+            if (at == index.end()) return "elemento sem valor simbólico ou inexistente: " + name;
+            const std::size_t found = at->second;
             if (taken[found]) return "elemento em mais de um grupo: " + name;
             taken[found] = true;
             if (first == same.size()) {

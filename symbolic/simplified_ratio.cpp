@@ -140,8 +140,8 @@ bool terms_of(const Form& form, const std::vector<Choice>& choice, const std::ve
     return !out.coefficients.empty();
 }
 
-// The terms with every symbol written as the one same gives it, like terms combined; the
-// values are equal, so the sum is too.
+// The terms with every symbol written as the one same gives it, like terms combined and
+// those that cancel dropped; the values are equal, so the sum is too.
 Terms merged_terms(const Terms& all, const std::vector<std::size_t>& same) {
     Terms out;
     fmpq_set(out.sum.get(), all.sum.get());
@@ -157,6 +157,11 @@ Terms merged_terms(const Terms& all, const std::vector<std::size_t>& same) {
             fmpq_add(out.coefficients[at->second].get(), out.coefficients[at->second].get(), all.coefficients[t].get());
         }
     }
+    for (std::size_t t = out.coefficients.size(); t-- > 0;)
+        if (fmpq_is_zero(out.coefficients[t].get())) {
+            out.coefficients.erase(out.coefficients.begin() + static_cast<long>(t));
+            out.exponents.erase(out.exponents.begin() + static_cast<long>(t));
+        }
     return out;
 }
 
