@@ -1,11 +1,14 @@
 #include "symbolic/dominant_poles.h"
 
+#include "symbolic/factored_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
 
 #include "engine/fp_fault.h"
 #include "certified/certified_roots.h"
+#include "symbolic/factored_text.h"
 #include "symbolic/formats.h"
 #include "symbolic/graph_values.h"
 
@@ -86,7 +89,9 @@ std::vector<PoleApproximation> dominant_poles(const SymbolicFunction& f, const N
         if (lower.is_zero() || upper.is_zero()) continue;
         PoleApproximation p;
         p.index = static_cast<int>(i);
-        p.formula = "-(" + sum_text(lower, names) + ")/(" + sum_text(upper, names) + ")";
+        Mpoly negated(lower);
+        fmpz_mpoly_neg(negated.get(), lower.get(), lower.ctx());
+        p.formula = ratio_text(std::move(negated), upper, names).text;
         p.value = static_cast<double>(-value_of(lower, result.symbols) / value_of(upper, result.symbols));
         if (known && static_cast<std::size_t>(i) <= ranked.size()) {
             p.exact_known = true;

@@ -5,10 +5,9 @@
 #include <limits>
 #include <map>
 
-#include <flint/fmpz_mpoly_factor.h>
-
 #include "engine/fp_fault.h"
 #include "symbolic/element_stamps.h"
+#include "symbolic/factored_text.h"
 #include "symbolic/formats.h"
 #include "symbolic/graph_values.h"
 
@@ -251,57 +250,7 @@ Terms largest_terms(const Terms& all, const std::vector<exact::Rational>& values
     return kept_terms(all, keep, values);  // the formula's text sorts its terms: order is free
 }
 
-// A polynomial as the product of its irreducible factors, in text; a sum among other
-// factors in parentheses.
-std::string factored_text(const Mpoly& p, const std::vector<std::string>& names) {
-    fmpz_mpoly_factor_t f;
-    fmpz_mpoly_factor_init(f, p.ctx());
-    if (!fmpz_mpoly_factor(f, p.get(), p.ctx())) {
-        fmpz_mpoly_factor_clear(f, p.ctx());
-        return sum_text(p, names);
-    }
-    std::vector<std::string> parts;
-    std::vector<bool> sums;
-    const bool negative = fmpz_is_pm1(f->constant) && fmpz_sgn(f->constant) < 0;
-    if (!fmpz_is_pm1(f->constant)) {
-        char* digits = fmpz_get_str(nullptr, 10, f->constant);
-        parts.emplace_back(digits);
-        sums.push_back(false);
-        flint_free(digits);
-    }
-    for (slong i = 0; i < f->num; ++i) {
-        Mpoly factor(p);
-        fmpz_mpoly_set(factor.get(), f->poly + i, p.ctx());
-        parts.push_back(sum_text(factor, names));
-        sums.push_back(factor.length() > 1);
-        if (!fmpz_is_one(f->exp + i)) {
-            char* e = fmpz_get_str(nullptr, 10, f->exp + i);
-            parts.back() = "(" + parts.back() + ")^" + e;
-            sums.back() = false;
-            flint_free(e);
-        }
-    }
-    fmpz_mpoly_factor_clear(f, p.ctx());
-    if (parts.empty()) return negative ? "-1" : "1";
-    std::string text;
-    for (std::size_t i = 0; i < parts.size(); ++i)
-        text += (i ? "*" : "") + (sums[i] && (parts.size() > 1 || negative) ? "(" + parts[i] + ")" : parts[i]);
-    return negative ? "-" + text : text;
-}
-
-// Whether text has a sum outside parentheses.
-bool sum_outside(const std::string& text) {
-    int depth = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '(') ++depth;
-        if (text[i] == ')') --depth;
-        if (depth == 0 && i > 0 && text[i - 1] == ' ' && (text[i] == '+' || text[i] == '-')) return true;
-    }
-    return false;
-}
-
-// top/bottom in text: resistors as resistances, the factors common to both cancelled,
-// each side written as a product of its factors.
+// top/bottom in text, resistors as resistances.
 std::string ratio_text(const Terms& top, const Terms& bottom, int sign, const NestedResult& result, long& top_terms,
                        long& bottom_terms) {
     const std::size_t symbols = result.symbols.symbols.size();
@@ -322,24 +271,12 @@ std::string ratio_text(const Terms& top, const Terms& bottom, int sign, const Ne
         fmpz_mpoly_combine_like_terms(p.get(), ctx.get());
         return p;
     };
-    Mpoly t = poly(top), b = poly(bottom), g(ctx);
-    if (fmpz_mpoly_gcd(g.get(), t.get(), b.get(), ctx.get()) && !fmpz_mpoly_is_one(g.get(), ctx.get())) {
-        fmpz_mpoly_divides(t.get(), t.get(), g.get(), ctx.get());
-        fmpz_mpoly_divides(b.get(), b.get(), g.get(), ctx.get());
-    }
+    Mpoly t = poly(top), b = poly(bottom);
     if (sign < 0) fmpz_mpoly_neg(t.get(), t.get(), ctx.get());
-    // The denominator's sign leads: a negative one moves to the numerator.
-    if (fmpz_sgn(b.get()->coeffs) < 0) {
-        fmpz_mpoly_neg(t.get(), t.get(), ctx.get());
-        fmpz_mpoly_neg(b.get(), b.get(), ctx.get());
-    }
-    const std::vector<std::string> names = symbol_names(result.symbols);
-    top_terms = t.length();
-    bottom_terms = b.length();
-    const std::string over = factored_text(t, names), under = factored_text(b, names);
-    if (under == "1") return over;
-    const bool single = under.find_first_of(" *+-/^()") == std::string::npos;
-    return (sum_outside(over) ? "(" + over + ")" : over) + "/" + (single ? under : "(" + under + ")");
+    const RatioText text = ratio_text(std::move(t), std::move(b), symbol_names(result.symbols));
+    top_terms = text.top_terms;
+    bottom_terms = text.bottom_terms;
+    return text.text;
 }
 
 // The ratio top/bottom (times sign) simplified within tolerance of exact (a rational).
