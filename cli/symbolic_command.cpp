@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <set>
+#include <tuple>
 
 #include "cli/commands.h"
 #include "cli/spice_deck.h"
@@ -408,6 +409,31 @@ std::string match_symbols(const std::vector<std::vector<std::string>>& groups, c
     return "";
 }
 
+// Without --iguais: the elements of one kind and one value that the short formulas hold,
+// candidates for matching the user may not have thought of.
+void report_alike(const std::vector<const symbolic::GainAndPole*>& parts, const symbolic::SymbolTable& table,
+                  std::ostream& notes) {
+    std::vector<bool> held(table.symbols.size(), false);
+    for (const symbolic::GainAndPole* p : parts)
+        for (const auto* r : {&p->gain, &p->pole})
+            if (*r)
+                for (std::size_t s : (*r)->symbols) held[s] = true;
+    std::map<std::tuple<char, double, bool>, std::vector<std::string>> groups;
+    for (std::size_t s = 0; s < held.size(); ++s)
+        if (held[s]) {
+            const symbolic::Symbol& symbol = table.symbols[s];
+            groups[{symbol.name[0], symbol.value, symbol.resistance}].push_back(plain_name(symbol.name));
+        }
+    std::string text;
+    for (const auto& [key, names] : groups) {
+        if (names.size() < 2) continue;
+        text += text.empty() ? " " : "; ";
+        for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", " : "") + names[i];
+    }
+    if (!text.empty())
+        notes << "De mesmo tipo e valor nas fórmulas (se forem casados, --iguais os escreve como um só):" << text << "\n";
+}
+
 void report_matched(const std::vector<std::vector<std::string>>& groups, std::ostream& notes) {
     if (groups.empty()) return;
     notes << "Elementos casados (de valores iguais), escritos como o primeiro de cada grupo:";
@@ -484,6 +510,11 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
             notes << "  " << (k > tables.node_count ? "I(" : "V(") << to_utf8(names[k]) << "):\n";
             report_simplified(parts[i], true, notes);
         }
+        if (flags.matched.empty()) {
+            std::vector<const symbolic::GainAndPole*> all;
+            for (const symbolic::GainAndPole& p : parts) all.push_back(&p);
+            report_alike(all, result.symbols, notes);
+        }
         out.flush();
         return 0;
     }
@@ -505,6 +536,11 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
     notes << "verificado (a forma exata de que os termos foram tirados)\n";
     report_matched(flags.matched, notes);
     report_approximation(flags, dominant, names, tables.node_count, notes);
+    if (flags.matched.empty() && flags.band_high == 0) {
+        std::vector<const symbolic::GainAndPole*> all;
+        for (const symbolic::DominantFunction& f : dominant.reports) all.push_back(&f.simplified);
+        report_alike(all, result.symbols, notes);
+    }
     if (flags.poles && !dominant.kept.functions.empty()) report_poles(dominant.kept.functions[0], result, notes);
     out.flush();
     return 0;

@@ -150,6 +150,11 @@ RatioText ratio_text(Mpoly top, Mpoly bottom, const std::vector<std::string>& na
     }
     out.top_terms = top.length();
     out.bottom_terms = bottom.length();
+    std::vector<slong> top_degree(static_cast<std::size_t>(fmpz_mpoly_ctx_nvars(ctx))), bottom_degree(top_degree);
+    fmpz_mpoly_degrees_si(top_degree.data(), top.get(), ctx);
+    fmpz_mpoly_degrees_si(bottom_degree.data(), bottom.get(), ctx);
+    for (std::size_t v = 1; v < top_degree.size(); ++v)
+        if (top_degree[v] > 0 || bottom_degree[v] > 0) out.symbols.push_back(v - 1);
     const std::string over = factored_text(top, names), under = factored_text(bottom, names);
     if (under == "1") {
         out.text = over;

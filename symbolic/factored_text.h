@@ -17,6 +17,7 @@ std::string factored_text(const Mpoly& p, const std::vector<std::string>& names)
 struct RatioText {
     std::string text;
     long top_terms = 0, bottom_terms = 0;  // after the cancelling
+    std::vector<std::size_t> symbols;      // those the text holds (variable - 1)
 };
 
 /// top/bottom with the factors common to both cancelled, the denominator's sign leading,

@@ -252,7 +252,7 @@ Terms largest_terms(const Terms& all, const std::vector<exact::Rational>& values
 
 // top/bottom in text, resistors as resistances.
 std::string ratio_text(const Terms& top, const Terms& bottom, int sign, const NestedResult& result, long& top_terms,
-                       long& bottom_terms) {
+                       long& bottom_terms, std::vector<std::size_t>& held) {
     const std::size_t symbols = result.symbols.symbols.size();
     std::vector<ulong> most(symbols, 0);
     for (const Terms* side : {&top, &bottom})
@@ -276,6 +276,7 @@ std::string ratio_text(const Terms& top, const Terms& bottom, int sign, const Ne
     const RatioText text = ratio_text(std::move(t), std::move(b), symbol_names(result.symbols));
     top_terms = text.top_terms;
     bottom_terms = text.bottom_terms;
+    held = text.symbols;
     return text.text;
 }
 
@@ -392,7 +393,7 @@ std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int
     ratio_error(t, b);  // leaves ratio at the kept terms' value
     SimplifiedRatio out;
     out.error = reached;
-    out.formula = ratio_text(t, b, sign, result, out.top_terms, out.bottom_terms);
+    out.formula = ratio_text(t, b, sign, result, out.top_terms, out.bottom_terms, out.symbols);
     out.value = static_cast<double>(to_real(ratio.get()));
     return out;
 }

@@ -21,6 +21,7 @@ struct SimplifiedRatio {
     long top_terms = 0, bottom_terms = 0;
     double value = 0;     // at the netlist values
     double error = 0;     // |formula / exact - 1| at the values, exact, rounded up
+    std::vector<std::size_t> symbols;  // those the formula holds, in the table's order
 };
 
 struct GainAndPole {

@@ -258,6 +258,9 @@ TEST(Symbolic, DominantTermsKeepTheLargestWithinTheTolerance) {
     run = run_symbolic({"--ganho-polo", "--variaveis", "2", "--iguais", "R1=R2"}, parallel);
     EXPECT_NE(run.out.find("elemento a elemento: 2*V1*R3/(R1 + 2*R3)\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("elemento a elemento: -(R1 + 2*R3)/(R1*R3*C1)\n"), std::string::npos) << run.out;
+    // Without --iguais, the equal elements the formulas hold are pointed out, all three.
+    run = run_symbolic({"--ganho-polo", "--variaveis", "2"}, parallel);
+    EXPECT_NE(run.out.find("como um só): R1, R2, R3\n"), std::string::npos) << run.out;
     for (const char* wrong : {"R1=R2=C1", "R1=R4", "R1=R2,R2=R3"}) {
         run = run_symbolic({"--ganho-polo", "--iguais", wrong}, parallel + "R4 out 0 2000\n");
         EXPECT_EQ(run.status, 2) << wrong;
