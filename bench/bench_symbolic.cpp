@@ -2,9 +2,11 @@
 // verify against the exact solution, write the text) on every example of up to 15
 // elements, the 10-section RC ladder and the two-op-amp biquad, fully symbolic; the
 // nested form (--aninhado) on RC ladders of 10 to 200 sections and on the 24-transistor
-// op-amp model; the dominant terms (--aproximar) on the op-amp model. The counters give
-// the terms of the determinant and of all the written polynomials, or the items of the
-// graph of minors and the terms kept.
+// op-amp model; the dominant terms (--aproximar) and the short gain and pole
+// (--ganho-polo) on the op-amp model. The counters give the terms of the determinant
+// and of all the written polynomials, or the items of the graph of minors and the terms
+// kept.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -93,10 +95,11 @@ void command(benchmark::State& state, std::vector<std::string> options, const st
     state.counters["bytes_saida"] = static_cast<double>(text.size());
     const std::size_t at = text.find("Subexpressões: ");
     if (at != std::string::npos) state.counters["subexpressoes"] = std::stod(text.substr(at + 16));
-    long kept = 0;
-    for (std::size_t p = text.find(" termo"); p != std::string::npos; p = text.find(" termo", p + 1)) {
-        std::size_t start = text.rfind(": ", p);
-        if (start != std::string::npos && start + 2 < p) kept += std::stol(text.substr(start + 2, p - start - 2));
+    long kept = 0;  // from the report's lines "    N(s) s^3: 12 termos, ..."
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t head = line.find("(s) s^"), colon = line.find(": ");
+        if (head != std::string::npos && colon != std::string::npos && colon > head) kept += std::atol(line.c_str() + colon + 2);
     }
     if (kept > 0) state.counters["termos_mantidos"] = static_cast<double>(kept);
 }
@@ -135,6 +138,16 @@ const int registered = [] {
                                      example("amp_op_bipolar24.net"))
             ->Unit(benchmark::kSecond)
             ->Iterations(1);
+    // The short gain and pole of the op-amp's output, alone and with the matched pairs.
+    for (const char* tolerance : {"0.1", "0.01"})
+        for (const bool matched : {false, true}) {
+            std::vector<std::string> options{"--ganho-polo", "--aproximar", tolerance, "--variaveis", "23"};
+            if (matched) options.insert(options.end(), {"--iguais", "GM1=GM2=GM3=GM4,GM5=GM6"});
+            benchmark::RegisterBenchmark(
+                (std::string("ganho_polo/amp_op_bipolar24/") + tolerance + (matched ? "/iguais" : "")).c_str(), command,
+                options, example("amp_op_bipolar24.net"))
+                ->Unit(benchmark::kMillisecond);
+        }
     return 0;
 }();
 

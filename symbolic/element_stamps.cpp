@@ -84,8 +84,11 @@ bool build_target(const SymbolicSystem& system, int column, const std::vector<ex
         piece.power = key.second;
         piece.value = to_real(values[static_cast<std::size_t>(key.first)].get());
         if (!factor(entries, piece)) return false;
+        for (const auto& [r, ur] : piece.u) piece.u_real.push_back(to_real(ur.get()));
+        for (const auto& [col, vc] : piece.v) piece.v_real.push_back(to_real(vc.get()));
         out.pieces.push_back(std::move(piece));
     }
+    for (const auto& [at, number] : out.numbers) out.number_values.emplace_back(at, static_cast<double>(to_real(number.get())));
     return true;
 }
 
@@ -98,19 +101,19 @@ Real Evaluator::value(const std::vector<int>& forced, const std::vector<int>& un
     const int n = target_.n;
     const int m = n + static_cast<int>(forced.size());
     Eigen::MatrixXd b = Eigen::MatrixXd::Zero(m, m);
-    for (const auto& [at, c] : target_.numbers) b(at.first, at.second) += static_cast<double>(to_real(c.get()));
+    for (const auto& [at, c] : target_.number_values) b(at.first, at.second) += c;
     for (int k : undecided) {
         const Piece& p = target_.pieces[static_cast<std::size_t>(k)];
-        for (const auto& [r, ur] : p.u)
-            for (const auto& [col, vc] : p.v)
-                b(r, col) += static_cast<double>(p.value * to_real(ur.get()) * to_real(vc.get()));
+        for (std::size_t i = 0; i < p.u.size(); ++i)
+            for (std::size_t j = 0; j < p.v.size(); ++j)
+                b(p.u[i].first, p.v[j].first) += static_cast<double>(p.value * p.u_real[i] * p.v_real[j]);
     }
     Real scale = 1;
     for (std::size_t i = 0; i < forced.size(); ++i) {
         const Piece& p = target_.pieces[static_cast<std::size_t>(forced[i])];
         const int border = n + static_cast<int>(i);
-        for (const auto& [r, ur] : p.u) b(r, border) = static_cast<double>(to_real(ur.get()));
-        for (const auto& [col, vc] : p.v) b(border, col) = -static_cast<double>(to_real(vc.get()));
+        for (std::size_t j = 0; j < p.u.size(); ++j) b(p.u[j].first, border) = static_cast<double>(p.u_real[j]);
+        for (std::size_t j = 0; j < p.v.size(); ++j) b(border, p.v[j].first) = -static_cast<double>(p.v_real[j]);
         scale *= p.value;
     }
     // Rows and columns brought to unit size, so that the pivots' product stays in range.

@@ -26,13 +26,15 @@ struct Piece {
     int symbol = 0;
     int power = 0;
     std::vector<std::pair<int, exact::Rational>> u, v;
-    Real value = 0;  // x at the values
+    std::vector<Real> u_real, v_real;  // the same, converted once
+    Real value = 0;                    // x at the values
 };
 
 // The matrix whose determinant is expanded: numbers plus the symbols' stamps.
 struct Target {
     int n = 0;
     std::map<Entry, exact::Rational> numbers;
+    std::vector<std::pair<Entry, double>> number_values;  // the same, converted once
     std::vector<Piece> pieces;
 };
 
