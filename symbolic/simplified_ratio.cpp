@@ -109,7 +109,9 @@ bool terms_of(const Form& form, const std::vector<Choice>& choice, const std::ve
     const Real total = value(form, choice, budget);
     const Real floor = 1e-12L * std::fabs(total);
     std::vector<Leaf> leaves;
-    constexpr std::size_t max_terms = 4096;
+    // At most 32,768 terms, and about 64 MB of their exponents.
+    const std::size_t max_terms =
+        std::min<std::size_t>(32768, (std::size_t{64} << 20) / (sizeof(ulong) * std::max<std::size_t>(1, values.size())));
     if (form.power == 0) {
         if (!expand(evaluate, parts.forced, parts.undecided, 0, total, floor, leaves, max_terms, budget)) return false;
     } else {
