@@ -34,6 +34,6 @@ struct ElementExpansion {
 std::optional<ElementExpansion> element_dominant_terms(const SymbolicSystem& system,
                                                        const std::vector<exact::Rational>& values, int column,
                                                        long power, const fmpq* exact, double tolerance,
-                                                       long max_branches = 40000);
+                                                       long max_branches = 400000);
 
 }  // namespace quorvat::symbolic

@@ -94,7 +94,7 @@ bool build_target(const SymbolicSystem& system, int column, const std::vector<ex
 
 long affordable_branches(int n, long cap) {
     const double side = 2.0 * std::max(1, n);
-    return static_cast<long>(std::min(static_cast<double>(cap), 6e9 / (side * side * side)));
+    return static_cast<long>(std::min(static_cast<double>(cap), 2e10 / (side * side * side)));
 }
 
 Real Evaluator::value(const std::vector<int>& forced, const std::vector<int>& undecided) const {

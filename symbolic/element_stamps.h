@@ -43,8 +43,8 @@ struct Target {
 bool build_target(const SymbolicSystem& system, int column, const std::vector<exact::Rational>& values, Target& out);
 
 /// How many branch values may be computed on a system of n variables, at most cap: each
-/// costs an LU of up to 2n, so the count falls with its cube and a large circuit gives up
-/// in about a second instead of an hour.
+/// costs an LU of n and more (the forced stamps border it), so the count falls with its
+/// cube and a large circuit gives up in about a second instead of an hour.
 long affordable_branches(int n, long cap);
 
 class Evaluator {

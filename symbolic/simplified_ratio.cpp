@@ -34,7 +34,7 @@ struct Split {
 // Determinants left to spend.
 struct Budget {
     long left = 0;
-    Budget(int n, long scale) : left(scale * affordable_branches(n, 200'000)) {}
+    explicit Budget(int n) : left(affordable_branches(n, 200'000)) {}
     bool spend(long count) {
         left -= count;
         return left >= 0;
@@ -285,11 +285,11 @@ std::string ratio_text(const Terms& top, const Terms& bottom, int sign, const Ne
 // The ratio top/bottom (times sign) simplified within tolerance of exact (a rational).
 std::optional<SimplifiedRatio> simplify(const Form& top, const Form& bottom, int sign, const fmpq* exact,
                                         const std::vector<exact::Rational>& values, double tolerance,
-                                        const NestedResult& result, const std::vector<std::size_t>& same, long scale) {
+                                        const NestedResult& result, const std::vector<std::size_t>& same) {
     const Real want = to_real(exact);
     if (want == 0) return std::nullopt;
     std::vector<Choice> choice(values.size(), Choice::undecided);
-    Budget budget(top.target.n, scale);
+    Budget budget(top.target.n);
     auto error = [&]() -> Real {
         const Real t = value(top, choice, budget), b = value(bottom, choice, budget);
         if (budget.left < 0) return std::numeric_limits<Real>::infinity();
@@ -431,9 +431,7 @@ std::vector<GainAndPole> simplified_gains_and_pole(const NestedResult& result, c
         if (!fmpz_is_zero(fmpq_denref(exact.get()))) {
             fmpq_canonicalise(exact.get());
             fmpq_neg(exact.get(), exact.get());
-            // Once per run: it can afford twice a gain's determinants (a1 is a sum over
-            // the elements in s, each expanded).
-            pole = simplify(det, det_next, -1, exact.get(), values, tolerance, result, same, 2);
+            pole = simplify(det, det_next, -1, exact.get(), values, tolerance, result, same);
         }
     }
     for (std::size_t i = 0; i < variables.size(); ++i) {
@@ -450,7 +448,7 @@ std::vector<GainAndPole> simplified_gains_and_pole(const NestedResult& result, c
             fmpz_poly_get_coeff_fmpz(fmpq_numref(exact.get()), at.numerators[static_cast<std::size_t>(variable) - 1].get(), a);
             fmpz_poly_get_coeff_fmpz(fmpq_denref(exact.get()), at.determinant.get(), b);
             fmpq_canonicalise(exact.get());
-            out[i].gain = simplify(numerator, det, 1, exact.get(), values, tolerance, result, same, 1);
+            out[i].gain = simplify(numerator, det, 1, exact.get(), values, tolerance, result, same);
         }
     }
     return out;
