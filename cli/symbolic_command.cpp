@@ -6,7 +6,6 @@
 #include <iostream>
 #include <memory>
 #include <set>
-#include <tuple>
 
 #include "cli/commands.h"
 #include "cli/spice_deck.h"
@@ -22,6 +21,7 @@
 #include "symbolic/graph_values.h"
 #include "symbolic/dominant_terms.h"
 #include "symbolic/formats.h"
+#include "symbolic/gain_pole_report.h"
 #include "symbolic/nested_formats.h"
 #include "symbolic/nested_solver.h"
 #include "symbolic/symbolic_checks.h"
@@ -330,22 +330,6 @@ std::string format_number(const char* format, double value) {
     return text;
 }
 
-// The gain and the dominant pole simplified element by element; with missing, a line
-// for each that could not be.
-void report_simplified(const symbolic::GainAndPole& parts, bool missing, std::ostream& notes) {
-    auto one = [&](const char* what, const std::optional<symbolic::SimplifiedRatio>& r, const char* unit) {
-        if (!r) {
-            if (missing) notes << "    " << what << ": sem forma simplificada (nulo, infinito ou fora do alcance do método)\n";
-            return;
-        }
-        notes << "    " << what << ", simplificado elemento a elemento: " << r->formula << "\n      = "
-              << format_number("%.6g", r->value) << unit << "; " << r->top_terms << " e " << r->bottom_terms
-              << " termos, erro " << format_number("%.2e", r->error) << "\n";
-    };
-    one(parts.final_value ? "Valor final, s*X(s) em s -> 0" : "Ganho em s -> 0", parts.gain, "");
-    one("Polo dominante -a0/a1", parts.pole, " rad/s");
-}
-
 // The approximation's report: the error reached in every coefficient.
 void report_approximation(const SymbolicFlags& flags, const symbolic::DominantResult& result,
                           const std::vector<std::string>& names, int node_count, std::ostream& notes) {
@@ -368,7 +352,7 @@ void report_approximation(const SymbolicFlags& flags, const symbolic::DominantRe
                 notes << "\n";
             }
         }
-        report_simplified(f.simplified, false, notes);
+        symbolic::write_gain_and_pole(notes, f.simplified, false);
     }
 }
 
@@ -413,22 +397,10 @@ std::string match_symbols(const std::vector<std::vector<std::string>>& groups, c
 // candidates for matching the user may not have thought of.
 void report_alike(const std::vector<const symbolic::GainAndPole*>& parts, const symbolic::SymbolTable& table,
                   std::ostream& notes) {
-    std::vector<bool> held(table.symbols.size(), false);
-    for (const symbolic::GainAndPole* p : parts)
-        for (const auto* r : {&p->gain, &p->pole})
-            if (*r)
-                for (std::size_t s : (*r)->symbols) held[s] = true;
-    std::map<std::tuple<char, double, bool>, std::vector<std::string>> groups;
-    for (std::size_t s = 0; s < held.size(); ++s)
-        if (held[s]) {
-            const symbolic::Symbol& symbol = table.symbols[s];
-            groups[{symbol.name[0], symbol.value, symbol.resistance}].push_back(plain_name(symbol.name));
-        }
     std::string text;
-    for (const auto& [key, names] : groups) {
-        if (names.size() < 2) continue;
+    for (const std::vector<std::size_t>& group : symbolic::alike_symbols(parts, table)) {
         text += text.empty() ? " " : "; ";
-        for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", " : "") + names[i];
+        for (std::size_t i = 0; i < group.size(); ++i) text += (i ? ", " : "") + plain_name(table.symbols[group[i]].name);
     }
     if (!text.empty())
         notes << "De mesmo tipo e valor nas fórmulas (se forem casados, --iguais os escreve como um só):" << text << "\n";
@@ -501,15 +473,12 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
         for (std::size_t i = 0; i < values.size(); ++i) symbolic::symbol_value(result.symbols, i, values[i].get());
         notes << "verificado (a forma exata de que as fórmulas foram tiradas)\n";
         report_matched(flags.matched, notes);
-        notes << "Ganho e polo dominante com tolerância " << format_number("%g", tolerance)
-              << " (erro relativo nos valores do netlist, exato):\n";
         const std::vector<symbolic::GainAndPole> parts =
             symbolic::simplified_gains_and_pole(result, values, result.variables, tolerance, same);
-        for (std::size_t i = 0; i < parts.size(); ++i) {
-            const int k = result.variables[i];
-            notes << "  " << (k > tables.node_count ? "I(" : "V(") << to_utf8(names[k]) << "):\n";
-            report_simplified(parts[i], true, notes);
-        }
+        std::vector<std::string> labels;
+        for (int k : result.variables)
+            labels.push_back(std::string(k > tables.node_count ? "I(" : "V(") + to_utf8(names[k]) + ")");
+        symbolic::write_gains_and_pole(notes, tolerance, labels, parts);
         if (flags.matched.empty()) {
             std::vector<const symbolic::GainAndPole*> all;
             for (const symbolic::GainAndPole& p : parts) all.push_back(&p);
