@@ -23,6 +23,9 @@
 #include "plot/command.h"
 #include "symbolic/approximation.h"
 #include "symbolic/formats.h"
+#include "symbolic/gain_pole_report.h"
+#include "symbolic/graph_values.h"
+#include "symbolic/nested_solver.h"
 #include "symbolic/symbolic_checks.h"
 #include "symbolic/symbolic_solver.h"
 #include "ui/log_sink.h"
@@ -82,6 +85,10 @@ TFormulas::TFormulas(quorvat::Shell& shell) : QWidget(nullptr, Qt::Window), shel
     CBaproximar = named(new QCheckBox(QStringLiteral("&Aproximar, tolerância:"), this), "CBaproximar");
     Etolerancia = named(new QLineEdit(QStringLiteral("0.01"), this), "Etolerancia");
     Etolerancia->setFixedWidth(72);
+    CBganhopolo = named(new QCheckBox(QStringLiteral("Só &ganho e polo dominante"), this), "CBganhopolo");
+    CBganhopolo->setToolTip(QStringLiteral("Fórmulas curtas do ganho em s -> 0 e do polo dominante, simplificadas "
+                                           "elemento a elemento dentro da tolerância (0.1 sem Aproximar): "
+                                           "alcançam circuitos grandes demais para a expansão completa"));
     Button1 = named(new QPushButton(QStringLiteral("&Calcular"), this), "Button1");
 
     Memo1 = named(new QPlainTextEdit(this), "Memo1");
@@ -107,6 +114,8 @@ TFormulas::TFormulas(quorvat::Shell& shell) : QWidget(nullptr, Qt::Window), shel
     auto* approximation = new QHBoxLayout;
     approximation->addWidget(CBaproximar);
     approximation->addWidget(Etolerancia);
+    approximation->addSpacing(12);
+    approximation->addWidget(CBganhopolo);
     approximation->addStretch(1);
     approximation->addWidget(Button1);
     choices->addLayout(approximation, 2, 0, 1, 5);
@@ -126,7 +135,8 @@ TFormulas::TFormulas(quorvat::Shell& shell) : QWidget(nullptr, Qt::Window), shel
     setTabOrder(RBtodos, Eelementos);
     setTabOrder(Eelementos, CBaproximar);
     setTabOrder(CBaproximar, Etolerancia);
-    setTabOrder(Etolerancia, Memo1);
+    setTabOrder(Etolerancia, CBganhopolo);
+    setTabOrder(CBganhopolo, Memo1);
     setTabOrder(Memo1, Button2);
     setTabOrder(Button2, Button3);
     setTabOrder(Button3, Button4);
@@ -193,12 +203,17 @@ void TFormulas::Button1Click() {
     struct RestoreCursor {
         ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
     } restore;
+    if (CBganhopolo->isChecked()) {
+        gain_and_pole(choice, wanted, CBaproximar->isChecked() ? tolerance : 0.1);
+        return;
+    }
     quorvat::fp_clear();
     sym::SymbolicResult result = sym::solve_symbolic(tables, choice, wanted);
     if (result.status == sym::SymbolicResult::Status::too_large) {
         show_outcome(QStringLiteral("O circuito é grande demais para um resultado totalmente simbólico (uma expressão "
                                     "passaria de %1 termos). Deixe elementos com os seus valores (\"Todos menos "
-                                    "estes\") ou escolha só alguns simbólicos (\"Só estes\").")
+                                    "estes\"), escolha só alguns simbólicos (\"Só estes\") ou peça só o ganho e o "
+                                    "polo dominante.")
                          .arg(result.term_limit));
         return;
     }
@@ -227,4 +242,46 @@ void TFormulas::Button1Click() {
     python_ = written(sym::SymbolicFormat::python, result, names, tables.node_count);
     Memo1->setPlainText(decoded_lines(text_));
     for (QPushButton* button : {Button2, Button3, Button4}) button->setEnabled(true);
+}
+
+// The graph of minors, never multiplied out, checked against the exact solution; then
+// each function's gain and pole simplified within tolerance. Text only.
+void TFormulas::gain_and_pole(const quorvat::symbolic::SymbolChoice& choice, const std::vector<int>& wanted,
+                              double tolerance) {
+    namespace sym = quorvat::symbolic;
+    const quorvat::EngineTables& tables = shell_.tables();
+    // Floating point only orders and sizes the search here (the results are exact and
+    // checked), so its flags are no fault; a numeric resistor of 0 ohms still throws.
+    quorvat::FpFlagsGuard keep_flags;
+    sym::NestedResult result = sym::solve_nested(tables, choice, wanted, sym::NumeratorForm::chained);
+    if (result.status == sym::NestedResult::Status::too_large) {
+        show_outcome(QStringLiteral("O circuito é grande demais mesmo sem expandir (mais de %1 produtos de menores). "
+                                    "Deixe elementos com os seus valores (\"Todos menos estes\").")
+                         .arg(result.item_limit));
+        return;
+    }
+    if (result.status == sym::NestedResult::Status::singular) {
+        show_outcome(QStringLiteral("O sistema é singular. Circuito sem solução."));
+        return;
+    }
+    const int difference = sym::first_nested_difference(result, tables);
+    if (difference != 0) {
+        show_outcome(difference < 0 ? QStringLiteral("Não verificado: com os valores do netlist o sistema é singular.")
+                                    : QStringLiteral("Erro: a expressão simbólica da variável %1 difere da solução "
+                                                     "exata com os valores do netlist.")
+                                          .arg(difference));
+        return;
+    }
+    std::vector<quorvat::exact::Rational> values(result.symbols.symbols.size());
+    for (std::size_t i = 0; i < values.size(); ++i) sym::symbol_value(result.symbols, i, values[i].get());
+    const std::vector<sym::GainAndPole> parts = sym::simplified_gains_and_pole(result, values, result.variables, tolerance);
+    std::vector<std::string> labels;
+    for (int k : result.variables)
+        labels.push_back(std::string(k > tables.node_count ? "I(" : "V(") + tables.variable_name(k) + ")");
+    std::ostringstream out;
+    sym::write_gains_and_pole(out, tolerance, labels, parts);
+    show_outcome(QStringLiteral("verificado (a forma exata de que as fórmulas foram tiradas)"));
+    text_ = out.str();
+    Memo1->setPlainText(decoded_lines(text_));
+    Button2->setEnabled(true);
 }

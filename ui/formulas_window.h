@@ -1,10 +1,12 @@
 // "Fórmulas": the network functions of the analysed circuit in the element names, as
 // quorvat-cli simbolico writes them: the elements kept symbolic (all, only a list, or all
 // but a list), an optional approximation, the check against the exact solution, and the
-// text, LaTeX and Python forms for the clipboard.
+// text, LaTeX and Python forms for the clipboard. For circuits whose functions are too
+// long to expand, the gain and the dominant pole alone as short formulas (--ganho-polo).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <QWidget>
 
@@ -17,7 +19,10 @@ class QRadioButton;
 
 namespace quorvat {
 class Shell;
+namespace symbolic {
+struct SymbolChoice;
 }
+}  // namespace quorvat
 
 class TFormulas : public QWidget {
     Q_OBJECT
@@ -38,7 +43,8 @@ public:
     QLineEdit* Eelementos;
     QCheckBox* CBaproximar;
     QLineEdit* Etolerancia;
-    QPushButton* Button1;  // "Calcular"
+    QCheckBox* CBganhopolo;  // "Só ganho e polo dominante"
+    QPushButton* Button1;    // "Calcular"
     QPlainTextEdit* Memo1;
     QLabel* Lsituacao;     // "verificado", or what went wrong
     QPushButton* Button2;  // "Copiar texto"
@@ -52,6 +58,7 @@ public:
 
 private:
     void show_outcome(const QString& situation);
+    void gain_and_pole(const quorvat::symbolic::SymbolChoice& choice, const std::vector<int>& wanted, double tolerance);
     void copy(const std::string& form);
 
     quorvat::Shell& shell_;
