@@ -45,7 +45,7 @@ def quorvat(cli, netlist, options):
         return spent
 
 
-def sympy_ratio(sections, limit):
+def sympy_ratio(sections):
     s = sympy.Symbol("s")
     r = sympy.symbols(f"R1:{sections + 1}")
     c = sympy.symbols(f"C1:{sections + 1}")
@@ -68,6 +68,10 @@ def sympy_ratio(sections, limit):
     return time.process_time() - start, terms
 
 
+def shown(seconds):
+    return "recusado" if seconds is None else f"{seconds:.3f}"
+
+
 def main():
     cli = sys.argv[1] if len(sys.argv) > 1 else "build/cli/quorvat-cli"
     largest = int(sys.argv[2]) if len(sys.argv) > 2 else 11
@@ -78,9 +82,8 @@ def main():
         wanted = ["--variaveis", str(sections + 1)]
         flat = quorvat(cli, netlist, wanted)
         nested = quorvat(cli, netlist, ["--aninhado", *wanted])
-        spent, terms = sympy_ratio(sections, limit)
-        show = lambda t: "recusado" if t is None else f"{t:.3f}"
-        print(f"{sections:6d}  {terms:11d}  {spent:9.2f}  {show(flat):>17}  {show(nested):>20}", flush=True)
+        spent, terms = sympy_ratio(sections)
+        print(f"{sections:6d}  {terms:11d}  {spent:9.2f}  {shown(flat):>17}  {shown(nested):>20}", flush=True)
         if spent > limit:
             break
 
