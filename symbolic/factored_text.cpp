@@ -135,10 +135,19 @@ RatioText ratio_text(Mpoly top, Mpoly bottom, const std::vector<std::string>& na
     RatioText out;
     {
         FpFlagsGuard keep_flags;
-        Mpoly g(top);
-        constexpr slong gcd_limit = 4096;  // terms per side; beyond, the sides stay as they are
-        if (top.length() <= gcd_limit && bottom.length() <= gcd_limit && fmpz_mpoly_gcd(g.get(), top.get(), bottom.get(), ctx) &&
-            !fmpz_mpoly_is_one(g.get(), ctx) && !fmpz_mpoly_is_zero(g.get(), ctx)) {
+        // Beyond gcd_limit terms a side, only the monomials common to every term (the
+        // forced elements, say) are cancelled: a whole gcd would cost too much.
+        constexpr slong gcd_limit = 4096;
+        Mpoly g(top), top_content(top), bottom_content(bottom);
+        bool found = false;
+        if (top.length() <= gcd_limit && bottom.length() <= gcd_limit) {
+            found = fmpz_mpoly_gcd(g.get(), top.get(), bottom.get(), ctx);
+        } else {
+            fmpz_mpoly_term_content(top_content.get(), top.get(), ctx);
+            fmpz_mpoly_term_content(bottom_content.get(), bottom.get(), ctx);
+            found = fmpz_mpoly_gcd(g.get(), top_content.get(), bottom_content.get(), ctx);
+        }
+        if (found && !fmpz_mpoly_is_one(g.get(), ctx) && !fmpz_mpoly_is_zero(g.get(), ctx)) {
             fmpz_mpoly_divides(top.get(), top.get(), g.get(), ctx);
             fmpz_mpoly_divides(bottom.get(), bottom.get(), g.get(), ctx);
         }
