@@ -10,11 +10,14 @@ namespace quorvat::symbolic {
 namespace {
 
 // Beyond these sizes a sum is written flat: factoring and nesting cost grows with the
-// square of the terms, and such a sum is no longer read term by term anyway.
+// square of the terms, and such a sum is no longer read term by term anyway. A formula
+// factors at most max_factorings of its parts (each costs FLINT a pass over every
+// symbol's exponents), in the order the recursion meets them, the outer ones first.
 constexpr slong factor_limit = 64;
 constexpr slong nest_limit = 512;
+constexpr int max_factorings = 64;
 
-std::string product_text(const Mpoly& p, const std::vector<std::string>& names);
+std::string product_text(const Mpoly& p, const std::vector<std::string>& names, int& factorings);
 
 std::string joined_sum(const std::string& first, const std::string& rest) {
     return rest.front() == '-' ? first + " - " + rest.substr(1) : first + " + " + rest;
@@ -22,7 +25,7 @@ std::string joined_sum(const std::string& first, const std::string& rest) {
 
 // p (two terms or more, no common factor) as the terms with the symbol most of them
 // share, that symbol and what else they share pulled out, plus the others, nested the same.
-std::string nested_text(const Mpoly& p, const std::vector<std::string>& names) {
+std::string nested_text(const Mpoly& p, const std::vector<std::string>& names, int& factorings) {
     const fmpz_mpoly_ctx_struct* ctx = p.ctx();
     const slong vars = fmpz_mpoly_ctx_nvars(ctx), n = p.length();
     std::vector<std::vector<ulong>> exps(static_cast<std::size_t>(n), std::vector<ulong>(static_cast<std::size_t>(vars)));
@@ -44,15 +47,16 @@ std::string nested_text(const Mpoly& p, const std::vector<std::string>& names) {
     }
     fmpz_mpoly_sort_terms(with.get(), ctx);
     fmpz_mpoly_sort_terms(without.get(), ctx);
-    return joined_sum(product_text(with, names), product_text(without, names));
+    const std::string first = product_text(with, names, factorings);
+    return joined_sum(first, product_text(without, names, factorings));
 }
 
 // p nested where that is clearly shorter than its flat sum (a symmetric sum such as
 // a*b + a*c + b*c reads better flat).
-std::string sum_or_nested(const Mpoly& p, const std::vector<std::string>& names) {
+std::string sum_or_nested(const Mpoly& p, const std::vector<std::string>& names, int& factorings) {
     std::string flat = sum_text(p, names);
     if (p.length() <= 1 || p.length() > nest_limit) return flat;
-    std::string nested = nested_text(p, names);
+    std::string nested = nested_text(p, names, factorings);
     return 5 * nested.size() <= 4 * flat.size() ? nested : flat;
 }
 
@@ -67,23 +71,24 @@ std::string product_of(const std::vector<std::pair<std::string, bool>>& parts, b
     return negative ? "-" + text : text;
 }
 
-std::string product_text(const Mpoly& p, const std::vector<std::string>& names) {
+std::string product_text(const Mpoly& p, const std::vector<std::string>& names, int& factorings) {
     if (p.length() <= 1) return sum_text(p, names);
     const fmpz_mpoly_ctx_struct* ctx = p.ctx();
     std::vector<std::pair<std::string, bool>> parts;  // text, whether a sum
-    if (p.length() > factor_limit) {
+    if (p.length() > factor_limit || factorings <= 0) {
         Mpoly content(p), rest(p);
         fmpz_mpoly_term_content(content.get(), p.get(), ctx);
         fmpz_mpoly_divides(rest.get(), p.get(), content.get(), ctx);
         if (!fmpz_mpoly_is_one(content.get(), ctx)) parts.emplace_back(sum_text(content, names), false);
-        parts.emplace_back(sum_or_nested(rest, names), true);
+        parts.emplace_back(sum_or_nested(rest, names, factorings), true);
         return product_of(parts, false);
     }
+    --factorings;
     fmpz_mpoly_factor_t f;
     fmpz_mpoly_factor_init(f, ctx);
     if (!fmpz_mpoly_factor(f, p.get(), ctx)) {
         fmpz_mpoly_factor_clear(f, ctx);
-        return sum_or_nested(p, names);
+        return sum_or_nested(p, names, factorings);
     }
     const bool negative = fmpz_is_pm1(f->constant) && fmpz_sgn(f->constant) < 0;
     if (!fmpz_is_pm1(f->constant)) {
@@ -94,7 +99,7 @@ std::string product_text(const Mpoly& p, const std::vector<std::string>& names) 
     for (slong i = 0; i < f->num; ++i) {
         Mpoly factor(p);
         fmpz_mpoly_set(factor.get(), f->poly + i, ctx);
-        std::string text = sum_or_nested(factor, names);
+        std::string text = sum_or_nested(factor, names, factorings);
         bool sum = factor.length() > 1;
         if (!fmpz_is_one(f->exp + i)) {
             char* e = fmpz_get_str(nullptr, 10, f->exp + i);
@@ -112,7 +117,8 @@ std::string product_text(const Mpoly& p, const std::vector<std::string>& names) 
 
 std::string factored_text(const Mpoly& p, const std::vector<std::string>& names) {
     FpFlagsGuard keep_flags;  // FLINT's factoring leaves the invalid flag; no fault of the values
-    return product_text(p, names);
+    int factorings = max_factorings;
+    return product_text(p, names, factorings);
 }
 
 namespace {
