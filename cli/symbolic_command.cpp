@@ -469,8 +469,7 @@ int graph_command(const SymbolicFlags& flags, const EngineTables& tables, const 
     }
     if (flags.gain_pole) {
         const double tolerance = flags.approximate ? flags.tolerance : 0.1;
-        std::vector<exact::Rational> values(result.symbols.symbols.size());
-        for (std::size_t i = 0; i < values.size(); ++i) symbolic::symbol_value(result.symbols, i, values[i].get());
+        const std::vector<exact::Rational> values = symbolic::symbol_values(result.symbols);
         notes << "verificado (a forma exata de que as fórmulas foram tiradas)\n";
         report_matched(flags.matched, notes);
         const std::vector<symbolic::GainAndPole> parts =

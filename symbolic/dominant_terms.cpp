@@ -470,8 +470,7 @@ DominantResult dominant_terms(const NestedResult& result, const DominantOptions&
     // The bounds use infinities and the band's ratios may overflow: none of it is a
     // fault of the analysis.
     FpFlagsGuard keep_flags;
-    std::vector<exact::Rational> values(result.symbols.symbols.size());
-    for (std::size_t i = 0; i < values.size(); ++i) symbol_value(result.symbols, i, values[i].get());
+    const std::vector<exact::Rational> values = symbol_values(result.symbols);
     Simplifier simplifier(result, values);
     simplifier.result_tolerance_ = options.tolerance;
     // A zero tolerance asks for every term: no cut but a wide cap.

@@ -34,10 +34,15 @@ void symbol_value(const SymbolTable& symbols, std::size_t i, fmpq* value) {
     if (symbols.symbols[i].resistance) fmpq_inv(value, value);
 }
 
-GraphValues evaluate_at_values(const MinorGraph& graph, const SymbolicSystem& system, const SymbolTable& symbols) {
-    const int n = system.n;
+std::vector<exact::Rational> symbol_values(const SymbolTable& symbols) {
     std::vector<exact::Rational> values(symbols.symbols.size());
     for (std::size_t i = 0; i < values.size(); ++i) symbol_value(symbols, i, values[i].get());
+    return values;
+}
+
+GraphValues evaluate_at_values(const MinorGraph& graph, const SymbolicSystem& system, const SymbolTable& symbols) {
+    const int n = system.n;
+    const std::vector<exact::Rational> values = symbol_values(symbols);
 
     // Every entry at the values, each row scaled by the lcm of its denominators.
     std::vector<exact::IntPoly> entries(static_cast<std::size_t>(n) * (static_cast<std::size_t>(n) + 1));

@@ -23,6 +23,9 @@ GraphValues evaluate_at_values(const MinorGraph& graph, const SymbolicSystem& sy
 /// The exact value of symbol i in the system: a resistor's conductance, else its value.
 void symbol_value(const SymbolTable& symbols, std::size_t i, fmpq* value);
 
+/// Every symbol's exact value, in the table's order.
+std::vector<exact::Rational> symbol_values(const SymbolTable& symbols);
+
 /// Whether det A vanishes as a polynomial in s and the symbols: its value at two random
 /// points modulo 62-bit primes (wrong with a probability far below 1e-15).
 bool determinant_vanishes(const MinorGraph& graph, const SymbolicSystem& system);

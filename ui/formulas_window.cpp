@@ -55,6 +55,15 @@ std::string written(quorvat::symbolic::SymbolicFormat format, const quorvat::sym
     return out.str();
 }
 
+// The check's verdict where it failed: difference < 0, det A vanishes at the values;
+// else the first variable that differs from the exact solution.
+QString failed_check(int difference) {
+    return difference < 0 ? QStringLiteral("Não verificado: com os valores do netlist o sistema é singular.")
+                          : QStringLiteral("Erro: a expressão simbólica da variável %1 difere da solução exata "
+                                           "com os valores do netlist.")
+                                .arg(difference);
+}
+
 // Text of several lines whose names are netlist bytes (UTF-8 or Windows-1252).
 QString decoded_lines(const std::string& text) {
     QStringList lines;
@@ -228,12 +237,7 @@ void TFormulas::Button1Click() {
 
     std::vector<std::string> names;
     for (int i = 0; i <= tables.variable_count; ++i) names.emplace_back(tables.variable_name(i));
-    QString situation = difference == 0 ? QStringLiteral("verificado")
-                        : difference < 0
-                            ? QStringLiteral("Não verificado: com os valores do netlist o sistema é singular.")
-                            : QStringLiteral("Erro: a expressão simbólica da variável %1 difere da solução exata "
-                                             "com os valores do netlist.")
-                                  .arg(difference);
+    QString situation = difference == 0 ? QStringLiteral("verificado") : failed_check(difference);
     if (CBaproximar->isChecked())
         situation += QStringLiteral("\n") + QString::fromStdString(sym::approximation_summary(tolerance, report));
     show_outcome(situation);
@@ -266,15 +270,11 @@ void TFormulas::gain_and_pole(const quorvat::symbolic::SymbolChoice& choice, con
     }
     const int difference = sym::first_nested_difference(result, tables);
     if (difference != 0) {
-        show_outcome(difference < 0 ? QStringLiteral("Não verificado: com os valores do netlist o sistema é singular.")
-                                    : QStringLiteral("Erro: a expressão simbólica da variável %1 difere da solução "
-                                                     "exata com os valores do netlist.")
-                                          .arg(difference));
+        show_outcome(failed_check(difference));
         return;
     }
-    std::vector<quorvat::exact::Rational> values(result.symbols.symbols.size());
-    for (std::size_t i = 0; i < values.size(); ++i) sym::symbol_value(result.symbols, i, values[i].get());
-    const std::vector<sym::GainAndPole> parts = sym::simplified_gains_and_pole(result, values, result.variables, tolerance);
+    const std::vector<sym::GainAndPole> parts =
+        sym::simplified_gains_and_pole(result, sym::symbol_values(result.symbols), result.variables, tolerance);
     std::vector<std::string> labels;
     for (int k : result.variables)
         labels.push_back(std::string(k > tables.node_count ? "I(" : "V(") + tables.variable_name(k) + ")");
